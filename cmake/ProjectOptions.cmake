@@ -1,0 +1,16 @@
+# Warnings and sanitizers apply to the project's own targets only, never to
+# what find_package brings in.
+add_library(tarnwick_options INTERFACE)
+target_compile_options(tarnwick_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
+  -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wno-format-nonliteral -Wimplicit-fallthrough)
+if(TARNWICK_WERROR)
+  target_compile_options(tarnwick_options INTERFACE -Werror)
+endif()
+if(TARNWICK_SANITIZE)
+  target_compile_options(tarnwick_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(tarnwick_options INTERFACE -fsanitize=address,undefined)
+endif()
+target_include_directories(tarnwick_options INTERFACE ${PROJECT_SOURCE_DIR}/src)

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Tarnwick with warnings as errors and runs
+# the whole test suite; then builds the core and its tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs those.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+bash scripts/build.sh build -DTARNWICK_WERROR=ON
+ctest --test-dir build --output-on-failure --timeout 300
+
+bash scripts/build.sh build-sanitize -DTARNWICK_WERROR=ON -DTARNWICK_SANITIZE=ON \
+  -DTARNWICK_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-sanitize --output-on-failure --timeout 600

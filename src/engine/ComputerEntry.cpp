@@ -1,0 +1,62 @@
+#include "engine/ComputerEntry.h"
+
+#include "platform/CodePage.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::array<std::size_t, kFieldCount> kReadLimits = {
+    128, 32, 256, 64, 6, 64, 64, 2048, 2048, 2048, 2048, 2048, 64, 2048, 2048};
+
+constexpr std::array<Msg, kFieldCount> kHeadings = {
+    Msg::HeadingComputerName, Msg::HeadingIpAddress,     Msg::HeadingStatus,
+    Msg::HeadingCheckService, Msg::HeadingPort,          Msg::HeadingLastUpTime,
+    Msg::HeadingLastDownTime, Msg::Count,                Msg::Count,
+    Msg::Count,               Msg::HeadingDownProgram,   Msg::HeadingRestoreProgram,
+    Msg::HeadingLastCheckTime, Msg::HeadingNoDefaultMail, Msg::HeadingMailAddress};
+
+}  // namespace
+
+std::size_t ReadLimit(Field field) { return kReadLimits[FieldIndex(field)]; }
+
+std::string_view CutToReadLimit(Field field, std::string_view text) {
+  return CutCp932(text, ReadLimit(field) - 1);
+}
+
+const std::string& ColumnHeading(Field field) {
+  static const std::string kNone;
+  const Msg id = kHeadings[FieldIndex(field)];
+  return id == Msg::Count ? kNone : Text(id);
+}
+
+CheckMethod ComputerEntry::Method() const {
+  return (*this)[Field::CheckService] == "PING" ? CheckMethod::Ping : CheckMethod::TcpPort;
+}
+
+int ComputerEntry::PortNumber() const {
+  // atoi's rule: leading digits count, anything else gives 0. Ports have at
+  // most five digits, so no overflow is possible after the read limit.
+  int value = 0;
+  for (const char c : CutToReadLimit(Field::Port, (*this)[Field::Port])) {
+    if (c < '0' || c > '9') break;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+const std::string& StatusUnknownText() { return Text(Msg::StatusUnknown); }
+const std::string& StatusUpText() { return Text(Msg::StatusUp); }
+const std::string& StatusDownText() { return Text(Msg::StatusDown); }
+
+std::string StatusCheckingText(int attempt) {
+  std::string text = Text(Msg::StatusChecking);
+  text.append(static_cast<std::size_t>(attempt > 0 ? attempt : 0), '.');
+  return text;
+}
+
+const std::string& FlagText(bool on) {
+  static const std::string kOff;
+  return on ? Text(Msg::FlagOn) : kOff;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,59 @@
+#include "engine/MemoryRows.h"
+
+namespace tarnwick {
+
+bool MemoryRows::ValidRow(int row) const {
+  return row >= 0 && static_cast<std::size_t>(row) < rows_.size();
+}
+
+std::string MemoryRows::ReadField(int row, Field field) {
+  std::lock_guard lock(mutex_);
+  if (!ValidRow(row)) return {};
+  return std::string(CutToReadLimit(field, rows_[static_cast<std::size_t>(row)][field]));
+}
+
+void MemoryRows::WriteField(int row, Field field, std::string_view text) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!ValidRow(row)) return;
+    rows_[static_cast<std::size_t>(row)][field] = std::string(text);
+  }
+  FieldWritten(row, field, text);
+}
+
+void MemoryRows::RedrawRow(int /*row*/) {}
+
+int MemoryRows::RowCount() {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(rows_.size());
+}
+
+ComputerEntry MemoryRows::ReadRow(int row) {
+  std::lock_guard lock(mutex_);
+  ComputerEntry cut;
+  if (!ValidRow(row)) return cut;
+  const ComputerEntry& stored = rows_[static_cast<std::size_t>(row)];
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    cut.fields[i] = std::string(CutToReadLimit(static_cast<Field>(i), stored.fields[i]));
+  }
+  return cut;
+}
+
+bool MemoryRows::AppendRow(const ComputerEntry& entry, int capacity) {
+  std::lock_guard lock(mutex_);
+  if (capacity < 0 || rows_.size() >= static_cast<std::size_t>(capacity)) return false;
+  rows_.push_back(entry);
+  return true;
+}
+
+void MemoryRows::ReplaceAll(std::vector<ComputerEntry> rows) {
+  std::lock_guard lock(mutex_);
+  rows_ = std::move(rows);
+}
+
+std::vector<ComputerEntry> MemoryRows::Snapshot() const {
+  std::lock_guard lock(mutex_);
+  return rows_;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include "engine/RowAccess.h"
+
+namespace tarnwick {
+
+// The computer list held in plain memory, for the console front end and the
+// tests. Every operation takes one lock, so the check cycle's thread and the
+// owner's thread may both call it.
+class MemoryRows : public RowAccess {
+ public:
+  std::string ReadField(int row, Field field) override;
+  void WriteField(int row, Field field, std::string_view text) override;
+  void RedrawRow(int row) override;
+  int RowCount() override;
+  ComputerEntry ReadRow(int row) override;
+
+  // Appends a row unless the list already holds `capacity` rows; false then,
+  // and the list is unchanged.
+  bool AppendRow(const ComputerEntry& entry, int capacity);
+  void ReplaceAll(std::vector<ComputerEntry> rows);
+  std::vector<ComputerEntry> Snapshot() const;
+
+ protected:
+  // Called after every write, outside the lock: for hosts that show changes.
+  virtual void FieldWritten(int /*row*/, Field /*field*/, std::string_view /*text*/) {}
+
+ private:
+  bool ValidRow(int row) const;
+
+  mutable std::mutex mutex_;
+  std::vector<ComputerEntry> rows_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,35 @@
+#include "engine/Notifier.h"
+
+#include "platform/Messages.h"
+
+namespace tarnwick {
+
+Notifier::Notifier(const AppSettings& settings, UserPrompt& prompt, NotifierOptions options)
+    : settings_(settings),
+      prompt_(prompt),
+      options_(std::move(options)),
+      eventLog_(options_.syslogSocket.empty() ? EventLog() : EventLog(options_.syslogSocket)) {}
+
+bool Notifier::PingProbe(std::string_view /*address*/) { return false; }
+
+bool Notifier::PortProbe(std::string_view /*address*/, int /*port*/) { return false; }
+
+std::string Notifier::RefreshComputerName(std::string_view /*address*/) {
+  return Text(Msg::UnknownHostname);
+}
+
+bool Notifier::WriteEventLog(EventType type, std::string_view text) {
+  return eventLog_.Write(type, text);
+}
+
+bool Notifier::SendNetMessage(std::string_view /*recipient*/, std::string_view /*text*/) {
+  return false;
+}
+
+int Notifier::SendMail(std::string_view /*server*/, std::string_view /*sender*/,
+                       std::string_view /*recipients*/, std::string_view /*subject*/,
+                       std::string_view /*body*/) {
+  return 0;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "platform/EventLog.h"
+#include "platform/UserPrompt.h"
+#include "settings/AppSettings.h"
+
+namespace tarnwick {
+
+// Knobs of the outward operations that the settings do not hold.
+struct NotifierOptions {
+  // The port probe's wait: the settings page tells the user it is 45 seconds.
+  std::chrono::milliseconds portProbeBound{45000};
+  // Empty: TARNWICK_SYSLOG_SOCKET, else /dev/log.
+  std::string syslogSocket;
+};
+
+// The program's outward operations: the probes, the event log, net send and
+// mail. Keeps no state between calls. Its operations are virtual so that a
+// test can stand in for the network.
+class Notifier {
+ public:
+  Notifier(const AppSettings& settings, UserPrompt& prompt, NotifierOptions options = {});
+  virtual ~Notifier() = default;
+
+  // One ICMP echo; true when the reply came within PingTimeOut milliseconds.
+  virtual bool PingProbe(std::string_view address);
+  // One TCP connect, closed at once; true when the connection was opened.
+  virtual bool PortProbe(std::string_view address, int port);
+  // The reverse lookup's host name, or "unknown hostname".
+  virtual std::string RefreshComputerName(std::string_view address);
+
+  virtual bool WriteEventLog(EventType type, std::string_view text);
+  virtual bool SendNetMessage(std::string_view recipient, std::string_view text);
+  // 1 when the mail was delivered, 0 when not (the reasons go to the event log).
+  virtual int SendMail(std::string_view server, std::string_view sender,
+                       std::string_view recipients, std::string_view subject,
+                       std::string_view body);
+
+ protected:
+  const AppSettings& settings() const { return settings_; }
+  UserPrompt& prompt() const { return prompt_; }
+  const NotifierOptions& options() const { return options_; }
+
+ private:
+  const AppSettings& settings_;
+  UserPrompt& prompt_;
+  NotifierOptions options_;
+  EventLog eventLog_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/Clock.h"
+#include "settings/AppSettings.h"
+
+namespace tarnwick {
+
+// The daily diary of a watch: "LOG%Y%m%d.log" in the program's folder, one
+// time-stamped CP932 line per event, CR LF line ends. Only the check cycle's
+// thread uses it.
+class RunningLog {
+ public:
+  RunningLog(std::string folder, const AppSettings& settings, const Clock& clock);
+
+  // Opens the day's file when its name differs from the open one, deleting
+  // the file of seven days before.
+  void Rotate();
+
+  // False, and nothing written, when the log is off or no file is open.
+  bool WriteLine(std::string_view text);
+
+  const std::string& openName() const { return openName_; }
+
+ private:
+  struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+
+  std::string PathOf(const std::string& name) const;
+
+  std::string folder_;
+  const AppSettings& settings_;
+  const Clock& clock_;
+  std::string openName_;
+  std::unique_ptr<std::FILE, FileCloser> file_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,1 @@
+// Mail client sources are listed in CMakeLists.txt.

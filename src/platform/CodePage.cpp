@@ -1,0 +1,69 @@
+#include "platform/CodePage.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace tarnwick {
+namespace {
+
+// One iconv conversion descriptor per call: iconv_t is not thread-safe and
+// the conversions are short.
+class IconvHandle {
+ public:
+  IconvHandle(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+  ~IconvHandle() {
+    if (valid()) iconv_close(handle_);
+  }
+  IconvHandle(const IconvHandle&) = delete;
+  IconvHandle& operator=(const IconvHandle&) = delete;
+
+  bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return handle_; }
+
+ private:
+  iconv_t handle_;
+};
+
+std::string Convert(std::string_view input, const char* to, const char* from) {
+  IconvHandle cd(to, from);
+  std::string out;
+  if (!cd.valid()) return out;
+  out.reserve(input.size() * 3 / 2 + 4);
+
+  char* in = const_cast<char*>(input.data());
+  std::size_t inLeft = input.size();
+  char buffer[1024];
+  while (inLeft > 0) {
+    char* dst = buffer;
+    std::size_t dstLeft = sizeof buffer;
+    const std::size_t rc = iconv(cd.get(), &in, &inLeft, &dst, &dstLeft);
+    out.append(buffer, sizeof buffer - dstLeft);
+    if (rc != static_cast<std::size_t>(-1)) continue;
+    if (errno == E2BIG) continue;
+    // EILSEQ: an invalid byte; EINVAL: a character cut off at the end.
+    out.push_back('?');
+    if (errno == EINVAL) break;
+    ++in;
+    --inLeft;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string Utf8FromCp932(std::string_view cp932) { return Convert(cp932, "UTF-8", "CP932"); }
+
+std::string Cp932FromUtf8(std::string_view utf8) { return Convert(utf8, "CP932", "UTF-8"); }
+
+std::string_view CutCp932(std::string_view text, std::size_t maxBytes) {
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
+    if (end + width > maxBytes || end + width > text.size()) break;
+    end += width;
+  }
+  return text.substr(0, end);
+}
+
+}  // namespace tarnwick

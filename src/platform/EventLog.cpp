@@ -1,0 +1,76 @@
+#include "platform/EventLog.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/CodePage.h"
+#include "platform/UniqueFd.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr int kFacilityUser = 1;
+
+int SyslogSeverity(EventType type) {
+  switch (type) {
+    case EventType::Error:
+      return 3;
+    case EventType::Warning:
+      return 4;
+    case EventType::Information:
+      return 6;
+  }
+  return 6;
+}
+
+std::string DefaultSocketPath() {
+  const char* overridden = std::getenv("TARNWICK_SYSLOG_SOCKET");
+  return overridden != nullptr && *overridden != '\0' ? overridden : "/dev/log";
+}
+
+// An RFC 3164 datagram as the local syslog socket expects it:
+// "<PRI>Mmm dd hh:mm:ss Tarnwick[pid]: message". Syslog readers on Linux
+// expect UTF-8, so the CP932 text is converted here, at the boundary.
+std::string BuildDatagram(EventType type, std::string_view insertion) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  const std::size_t stampLength = std::strftime(stamp, sizeof stamp, "%b %e %H:%M:%S", &local);
+
+  std::string datagram = "<" + std::to_string(kFacilityUser * 8 + SyslogSeverity(type)) + ">";
+  datagram.append(stamp, stampLength);
+  datagram += " Tarnwick[" + std::to_string(getpid()) + "]: ";
+  datagram += Utf8FromCp932(insertion);
+  return datagram;
+}
+
+}  // namespace
+
+EventLog::EventLog() : socketPath_(DefaultSocketPath()) {}
+
+EventLog::EventLog(std::string socketPath) : socketPath_(std::move(socketPath)) {}
+
+bool EventLog::Write(EventType type, std::string_view text) const {
+  std::string insertion = "\r\n\r\n";
+  insertion += CutCp932(text, kInsertionCapacity - 1 - insertion.size());
+
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (socketPath_.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
+
+  UniqueFd socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (socket.get() < 0) return false;
+  const std::string datagram = BuildDatagram(type, insertion);
+  const ssize_t sent = ::sendto(socket.get(), datagram.data(), datagram.size(), MSG_NOSIGNAL,
+                                reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  return sent == static_cast<ssize_t>(datagram.size());
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+
+// The one catalogue of the system's own texts. They are written in UTF-8 in
+// Messages.cpp and handed out in CP932, converted once on first use.
+namespace tarnwick {
+
+enum class Msg {
+  // Captions
+  CaptionCaution,  // 注意
+  CaptionConfirm,  // 確認
+  CaptionError,    // エラー
+  CaptionRegistryA01,
+  CaptionRegistryA02,
+  CaptionRegistryA03,
+
+  // Computer rows
+  StatusUnknown,
+  StatusUp,
+  StatusDown,
+  StatusChecking,
+  FlagOn,
+  HeadingComputerName,
+  HeadingIpAddress,
+  HeadingStatus,
+  HeadingCheckService,
+  HeadingPort,
+  HeadingLastUpTime,
+  HeadingLastDownTime,
+  HeadingDownProgram,
+  HeadingRestoreProgram,
+  HeadingLastCheckTime,
+  HeadingNoDefaultMail,
+  HeadingMailAddress,
+  TooManyComputers,
+  UnknownHostname,
+
+  // Probes
+  PingAnswered,
+  PingNoAnswer,
+  PortConnected,
+  PortFailed,
+
+  // Settings store
+  RegistryAccessFailed,
+  DefaultDownMsgJp,
+  DefaultDownMsgUs,
+  DefaultRestoreMsgJp,
+  DefaultRestoreMsgUs,
+  DefaultDownSubjectJp,
+  DefaultDownSubjectUs,
+  DefaultRestoreSubjectJp,
+  DefaultRestoreSubjectUs,
+
+  // Check cycle
+
+  // Event log and net send
+
+  // List file
+
+  // Mail
+
+  // Alerts and HTML page
+
+  Count
+};
+
+// The text in CP932.
+const std::string& Text(Msg id);
+
+}  // namespace tarnwick

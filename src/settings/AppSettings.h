@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace tarnwick {
+
+// The one process-wide set of options. Every field bears the name of the
+// registry value that stores it. A default-constructed object holds the
+// static initial values (numbers 0, texts empty); LoadSettings applies the
+// defaults. Texts are CP932 and never longer than their capacity below.
+struct AppSettings {
+  // Capacities of the text fields, in bytes without the terminating zero.
+  static constexpr std::size_t kPathCapacity = 512;
+  static constexpr std::size_t kHostCapacity = 128;
+  static constexpr std::size_t kMailToCapacity = 250;
+  static constexpr std::size_t kReloadCapacity = 3;
+  static constexpr std::size_t kMessageCapacity = 256;
+  static constexpr std::size_t kSubjectCapacity = 128;
+
+  // Main key "SOFTWARE\KORVALE\ZNRQ".
+  int CheckInterval = 0;
+  int MaxRetry = 0;
+  int PingTimeOut = 0;
+  int UnavailableHour = 0;
+  int UnavailableMinutes = 0;
+  int UnavailableInterval = 0;
+  int EnableUnavailableSchedule = 0;
+  int AutoStart = 0;
+  int DontShowLogo = 0;
+  int BeepToAlert = 0;
+  int ResolveNameEverytime = 0;
+  int RunningLog = 0;
+  std::string PreloadFile;
+  int MaxNumOfComputer = 0;
+  std::string SmtpServer;
+  std::string MailFrom;
+  std::string MailTo;
+  int SendMailByEnglish = 0;
+  int MailAfter30Minutes = 0;
+  int EnableMailDebug = 0;
+  std::string NetsendTo;
+  int EnableHtml = 0;
+  std::string HtmlFile;
+  std::string HtmlReloadMinutes;
+  int DisableHtmlDetail = 0;
+  int DisableHtmlReload = 0;
+
+  // Message key "SOFTWARE\KORVALE\ZNRQ\MSG".
+  std::string DownMsgJp;
+  std::string DownMsgUs;
+  std::string RestoreMsgJp;
+  std::string RestoreMsgUs;
+  std::string DownSubjectJp;
+  std::string DownSubjectUs;
+  std::string RestoreSubjectJp;
+  std::string RestoreSubjectUs;
+};
+
+}  // namespace tarnwick

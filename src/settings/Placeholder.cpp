@@ -1,0 +1,1 @@
+// Settings store sources are listed in CMakeLists.txt.

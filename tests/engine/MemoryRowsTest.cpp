@@ -1,0 +1,54 @@
+#include "engine/MemoryRows.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace tarnwick {
+namespace {
+
+ComputerEntry Named(const std::string& name) {
+  ComputerEntry entry;
+  entry[Field::ComputerName] = name;
+  entry[Field::DownProgram] = std::string(3000, 'd');
+  return entry;
+}
+
+TEST(MemoryRows, CapacityRefusalLeavesTheListUnchanged) {
+  MemoryRows rows;
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(rows.AppendRow(Named("pc" + std::to_string(i)), 5));
+  EXPECT_FALSE(rows.AppendRow(Named("sixth"), 5));
+  EXPECT_EQ(rows.RowCount(), 5);
+  EXPECT_EQ(rows.ReadField(4, Field::ComputerName), "pc4");
+  EXPECT_FALSE(rows.AppendRow(Named("none"), 0));
+}
+
+TEST(MemoryRows, ReadsAreCutButStoredTextIsKept) {
+  MemoryRows rows;
+  ASSERT_TRUE(rows.AppendRow(Named("pc"), 300));
+  EXPECT_EQ(rows.ReadField(0, Field::DownProgram).size(), 2047u);
+  EXPECT_EQ(rows.ReadRow(0)[Field::DownProgram].size(), 2047u);
+  EXPECT_EQ(rows.Snapshot()[0][Field::DownProgram].size(), 3000u);
+}
+
+TEST(MemoryRows, OutOfRangeRowsAreIgnored) {
+  MemoryRows rows;
+  rows.WriteField(0, Field::Status, "x");
+  EXPECT_EQ(rows.ReadField(-1, Field::Status), "");
+  EXPECT_EQ(rows.ReadField(3, Field::Status), "");
+  EXPECT_EQ(rows.RowCount(), 0);
+}
+
+TEST(MemoryRows, TwoThreadsMayWriteAndReadAtOnce) {
+  MemoryRows rows;
+  ASSERT_TRUE(rows.AppendRow(Named("pc"), 300));
+  std::thread writer([&] {
+    for (int i = 0; i < 2000; ++i) rows.WriteField(0, Field::Status, std::to_string(i));
+  });
+  for (int i = 0; i < 2000; ++i) (void)rows.ReadRow(0);
+  writer.join();
+  EXPECT_EQ(rows.ReadField(0, Field::Status), "1999");
+}
+
+}  // namespace
+}  // namespace tarnwick
