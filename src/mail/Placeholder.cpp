@@ -1,1 +1,0 @@
-// Mail client sources are listed in CMakeLists.txt.
