@@ -15,6 +15,7 @@ struct Entry {
 };
 
 constexpr Entry kCatalogue[] = {
+    // Captions
     {Msg::CaptionCaution, "注意"},
     {Msg::CaptionConfirm, "確認"},
     {Msg::CaptionError, "エラー"},
@@ -22,6 +23,7 @@ constexpr Entry kCatalogue[] = {
     {Msg::CaptionRegistryA02, "注意 A02"},
     {Msg::CaptionRegistryA03, "注意 A03"},
 
+    // Computer rows
     {Msg::StatusUnknown, "不明"},
     {Msg::StatusUp, "○"},
     {Msg::StatusDown, "×"},
@@ -42,11 +44,13 @@ constexpr Entry kCatalogue[] = {
     {Msg::TooManyComputers, "これ以上、監視するコンピュータを追加することはできません。"},
     {Msg::UnknownHostname, "unknown hostname"},
 
+    // Probes
     {Msg::PingAnswered, "PING応答あり"},
     {Msg::PingNoAnswer, "[失敗]PING応答なし"},
     {Msg::PortConnected, "PORT接続成功"},
     {Msg::PortFailed, "[失敗]PORT接続失敗"},
 
+    // Settings store
     {Msg::RegistryAccessFailed, "ﾚｼﾞｽﾄﾘにｱｸｾｽできませんでした。"},
     {Msg::DefaultDownMsgJp, "(%t)%s(%c)(%i)は応答がありませんでした。"},
     {Msg::DefaultDownMsgUs, "(%t)%s(%c)(%i) timeout."},
@@ -56,6 +60,18 @@ constexpr Entry kCatalogue[] = {
     {Msg::DefaultDownSubjectUs, "(%t)%s(%c)(%i) timeout notification"},
     {Msg::DefaultRestoreSubjectJp, "(%t)%s(%c)(%i) 復帰通知"},
     {Msg::DefaultRestoreSubjectUs, "(%t)%s(%c)(%i) restore notification"},
+
+    // Check cycle and console watcher
+
+    // Net send
+
+    // List file
+
+    // Mail session
+
+    // Mail composition and address lists
+
+    // Alerts and HTML page
 };
 
 constexpr std::size_t kCount = static_cast<std::size_t>(Msg::Count);

@@ -53,13 +53,15 @@ enum class Msg {
   DefaultRestoreSubjectJp,
   DefaultRestoreSubjectUs,
 
-  // Check cycle
+  // Check cycle and console watcher
 
-  // Event log and net send
+  // Net send
 
   // List file
 
-  // Mail
+  // Mail session
+
+  // Mail composition and address lists
 
   // Alerts and HTML page
 
