@@ -62,6 +62,32 @@ constexpr Entry kCatalogue[] = {
     {Msg::DefaultRestoreSubjectUs, "(%t)%s(%c)(%i) restore notification"},
 
     // Check cycle and console watcher
+    {Msg::NoComputersToWatch, "監視するコンピュータを一台以上追加してください。"},
+    {Msg::ThreadStartFailed, "スレッドの起動に失敗しました。"},
+    {Msg::WatchStartedEvent, "「Tarnwick」は、監視を開始しました。"},
+    {Msg::WatchEndedEvent, "「Tarnwick」は、監視を終了しました。"},
+    {Msg::WatchEndedLog, "監視を終了しました。"},
+    {Msg::UnavailableWindowLog, "監視の停止時間内です。%d:%dから%d分"},
+    {Msg::RowLogIpAddress, "IPアドレス="},
+    {Msg::RowLogComputerName, "コンピュータ名="},
+    {Msg::RowLogCheckService, "確認方法="},
+    {Msg::RowLogPort, "ポート="},
+    {Msg::RowLogByMail, "ByMail="},
+    {Msg::RowLogByNetsend, "ByNetsend="},
+    {Msg::RowLogByEventlog, "ByEventlog="},
+    {Msg::RowLogDownProgram, "ダウン時の実行プログラム="},
+    {Msg::RowLogRestoreProgram, "復帰時の実行プログラム="},
+    {Msg::RestoreRecognised, "復帰を認識しました。"},
+    {Msg::DownDetected, "ダウンを検出しました。"},
+    {Msg::DownAlreadyNotified, "ダウンを検出しました。すでに通知済みです。"},
+    {Msg::ClockBeforeValidDate,
+     "日付の設定に誤りがあります。コンピュータの今日の日付が正しく設定されているか、確認してくださ"
+     "い。"},
+    {Msg::ClockRanBackwards, "時間が逆に流れました。日付の設定を確認してください。"},
+    {Msg::InconsistencyLog, "[エラー]ソフトウェアで矛盾が発生しました。"},
+    {Msg::InconsistencyBox, "ソフトウェアで矛盾が発生しました。強制終了します。"},
+    {Msg::WatchUsage, "使い方: tarnwick-watch リストファイル"},
+    {Msg::WatchListFileFailed, "リストファイルを読み込めませんでした。"},
 
     // Net send
 
@@ -77,9 +103,11 @@ constexpr Entry kCatalogue[] = {
 constexpr std::size_t kCount = static_cast<std::size_t>(Msg::Count);
 
 constexpr bool CatalogueIsComplete() {
-  if (std::size(kCatalogue) != kCount) return false;
+  if (std::size(kCatalogue) != kCount)
+    return false;
   for (std::size_t i = 0; i < kCount; ++i) {
-    if (static_cast<std::size_t>(kCatalogue[i].id) != i) return false;
+    if (static_cast<std::size_t>(kCatalogue[i].id) != i)
+      return false;
   }
   return true;
 }
@@ -87,7 +115,8 @@ static_assert(CatalogueIsComplete(), "every Msg needs one entry, in enum order")
 
 std::array<std::string, kCount> ConvertAll() {
   std::array<std::string, kCount> texts;
-  for (std::size_t i = 0; i < kCount; ++i) texts[i] = Cp932FromUtf8(kCatalogue[i].utf8);
+  for (std::size_t i = 0; i < kCount; ++i)
+    texts[i] = Cp932FromUtf8(kCatalogue[i].utf8);
   return texts;
 }
 

@@ -54,6 +54,30 @@ enum class Msg {
   DefaultRestoreSubjectUs,
 
   // Check cycle and console watcher
+  NoComputersToWatch,
+  ThreadStartFailed,
+  WatchStartedEvent,
+  WatchEndedEvent,
+  WatchEndedLog,
+  UnavailableWindowLog,
+  RowLogIpAddress,
+  RowLogComputerName,
+  RowLogCheckService,
+  RowLogPort,
+  RowLogByMail,
+  RowLogByNetsend,
+  RowLogByEventlog,
+  RowLogDownProgram,
+  RowLogRestoreProgram,
+  RestoreRecognised,
+  DownDetected,
+  DownAlreadyNotified,
+  ClockBeforeValidDate,
+  ClockRanBackwards,
+  InconsistencyLog,
+  InconsistencyBox,
+  WatchUsage,
+  WatchListFileFailed,
 
   // Net send
 

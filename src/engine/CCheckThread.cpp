@@ -1,0 +1,341 @@
+#include "engine/CCheckThread.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <string_view>
+#include <system_error>
+
+#include "engine/LogOnlyAlerts.h"
+#include "engine/WatchState.h"
+#include "platform/LocalTime.h"
+#include "platform/Messages.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr long long kMinutesPerDay = 1440;
+constexpr int kSecondsPerMinute = 60;
+constexpr int kPollStepMs = 1000;
+
+// Before this date the clock cannot be right.
+std::time_t EarliestValidTime() {
+  return MakeLocalTime(2000, 3, 13);
+}
+
+// `pattern` with each "%d" replaced by the next number, in order.
+std::string FormatNumbers(std::string_view pattern, std::initializer_list<int> numbers) {
+  std::string text;
+  auto next = numbers.begin();
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 'd' &&
+        next != numbers.end()) {
+      text += std::to_string(*next++);
+      ++i;
+    } else {
+      text += pattern[i];
+    }
+  }
+  return text;
+}
+
+void AppendLabelled(std::string& line, Msg label, const std::string& value) {
+  line += Text(label);
+  line += value;
+  line += ':';
+}
+
+// The status text of attempt k. The dots stop growing where the status
+// column could no longer show them, so an absurd MaxRetry cannot build an
+// absurd text.
+std::string CheckingText(int attempt) {
+  return std::string(CutToReadLimit(Field::Status, StatusCheckingText(attempt)));
+}
+
+void ExitProcessNow(int code) {
+  std::fflush(nullptr);
+  // The cycle's thread ends the process while the owner's thread still runs:
+  // no static destructors may run under its feet.
+  std::_Exit(code);
+}
+
+}  // namespace
+
+std::string RowLogLine(const ComputerEntry& entry) {
+  std::string line;
+  AppendLabelled(line, Msg::RowLogIpAddress, entry[Field::IpAddress]);
+  AppendLabelled(line, Msg::RowLogComputerName, entry[Field::ComputerName]);
+  AppendLabelled(line, Msg::RowLogCheckService, entry[Field::CheckService]);
+  AppendLabelled(line, Msg::RowLogPort, entry[Field::Port]);
+  AppendLabelled(line, Msg::RowLogByMail, entry[Field::ByMail]);
+  AppendLabelled(line, Msg::RowLogByNetsend, entry[Field::ByNetsend]);
+  AppendLabelled(line, Msg::RowLogByEventlog, entry[Field::ByEventlog]);
+  AppendLabelled(line, Msg::RowLogDownProgram, entry[Field::DownProgram]);
+  AppendLabelled(line, Msg::RowLogRestoreProgram, entry[Field::RestoreProgram]);
+  return line;
+}
+
+bool InDailyWindow(int minuteOfDay, int hour, int minute, int lengthMinutes) {
+  const long long now = minuteOfDay;
+  const long long start = static_cast<long long>(hour) * 60 + minute;
+  long long end = start + lengthMinutes;
+  if (end > kMinutesPerDay)
+    end -= kMinutesPerDay;
+  if (start < end)
+    return start < now && now < end;
+  if (start > end)
+    return now > start || now < end;
+  return false;
+}
+
+CCheckThread::CCheckThread(CheckCycleServices services, const AlertsFactory& makeAlerts)
+    : services_(std::move(services)),
+      log_(services_.programDirectory, services_.settings, services_.clock),
+      html_(services_.settings, services_.rows, services_.notifier, log_, services_.clock),
+      alerts_(makeAlerts ? makeAlerts(log_) : std::make_unique<LogOnlyAlerts>(log_)),
+      exitProcess_(ExitProcessNow) {}
+
+CCheckThread::~CCheckThread() {
+  if (thread_.joinable()) {
+    RequestStop();
+    thread_.join();
+  }
+}
+
+bool CCheckThread::Start() {
+  if (thread_.joinable())
+    return false;
+  // Running before the thread exists: a cycle that ends at once must not have
+  // its Idle overwritten.
+  MonitorState = MonitorStateValue::Running;
+  try {
+    thread_ = std::thread([this] { RunOnThread(); });
+  } catch (const std::system_error&) {
+    MonitorState = MonitorStateValue::Idle;
+    return false;
+  }
+  return true;
+}
+
+void CCheckThread::Join() {
+  if (thread_.joinable())
+    thread_.join();
+}
+
+void CCheckThread::RunOnThread() {
+  try {
+    Run();
+  } catch (...) {
+    // Nothing may escape the thread, and the host must still see the end.
+    WatchEnded();
+  }
+}
+
+int CCheckThread::Run() {
+  const AppSettings& settings = services_.settings;
+  const int rowCount = services_.rows.RowCount();
+  const std::time_t runStart = services_.clock.Now();
+
+  services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchStartedEvent));
+  if (settings.EnableHtml == 1)
+    html_.WritePlaceholderPage();
+
+  for (;;) {
+    if (settings.RunningLog == 1)
+      log_.Rotate();
+    for (int row = 0; row < rowCount; ++row) {
+      if (CheckRow(row, runStart) == Outcome::Ended)
+        return 1;
+    }
+    if (settings.EnableHtml == 1)
+      html_.WriteReportPage();
+    if (WaitForNextPass(rowCount) == Outcome::Ended)
+      return 1;
+  }
+}
+
+CCheckThread::Outcome CCheckThread::CheckRow(int row, std::time_t runStart) {
+  if (services_.settings.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
+    LogUnavailableWindow();
+    // With no interval and every row paused nothing else would ever look at
+    // the flag: look once per paused row.
+    if (StopRequested == 1) {
+      EndByStopBeforeAttempt();
+      return Outcome::Ended;
+    }
+    return Outcome::Continue;
+  }
+
+  const ComputerEntry entry = ReadRowForCheck(row);
+  log_.WriteLine(RowLogLine(entry));
+
+  bool answered = false;
+  std::string checkTime;
+  const long long maxRetry = services_.settings.MaxRetry;
+  for (int attempt = 1;; ++attempt) {
+    services_.rows.WriteField(row, Field::Status, CheckingText(attempt));
+    const std::time_t now = services_.clock.Now();
+    checkTime = FormatLocalTime(now);
+    CheckTheClock(now, runStart);
+    if (StopRequested == 1) {
+      EndByStopBeforeAttempt();
+      return Outcome::Ended;
+    }
+    answered = Probe(entry);
+    if (answered || attempt > maxRetry)
+      break;
+  }
+
+  if (ApplyTransition(row, entry, answered, checkTime) == Outcome::Ended)
+    return Outcome::Ended;
+  services_.rows.WriteField(row, Field::LastCheckTime, checkTime);
+  services_.rows.RedrawRow(row);
+  return Outcome::Continue;
+}
+
+bool CCheckThread::InUnavailableWindow() const {
+  const AppSettings& settings = services_.settings;
+  const std::tm local = ToLocalTime(services_.clock.Now());
+  return InDailyWindow(local.tm_hour * 60 + local.tm_min, settings.UnavailableHour,
+                       settings.UnavailableMinutes, settings.UnavailableInterval);
+}
+
+void CCheckThread::LogUnavailableWindow() {
+  const AppSettings& settings = services_.settings;
+  log_.WriteLine(FormatNumbers(
+      Text(Msg::UnavailableWindowLog),
+      {settings.UnavailableHour, settings.UnavailableMinutes, settings.UnavailableInterval}));
+}
+
+ComputerEntry CCheckThread::ReadRowForCheck(int row) {
+  ComputerEntry entry = services_.rows.ReadRow(row);
+  if (services_.settings.ResolveNameEverytime == 1) {
+    const std::string name = services_.notifier.RefreshComputerName(entry[Field::IpAddress]);
+    entry[Field::ComputerName] = std::string(CutToReadLimit(Field::ComputerName, name));
+    services_.rows.WriteField(row, Field::ComputerName, entry[Field::ComputerName]);
+  }
+  return entry;
+}
+
+bool CCheckThread::Probe(const ComputerEntry& entry) {
+  const std::string& address = entry[Field::IpAddress];
+  if (entry.Method() == CheckMethod::Ping) {
+    const bool answered = services_.notifier.PingProbe(address);
+    log_.WriteLine(Text(answered ? Msg::PingAnswered : Msg::PingNoAnswer));
+    return answered;
+  }
+  const bool answered = services_.notifier.PortProbe(address, entry.PortNumber());
+  log_.WriteLine(Text(answered ? Msg::PortConnected : Msg::PortFailed));
+  return answered;
+}
+
+void CCheckThread::CheckTheClock(std::time_t now, std::time_t runStart) {
+  if (now < EarliestValidTime()) {
+    services_.prompt.Show(Text(Msg::ClockBeforeValidDate), Text(Msg::CaptionConfirm),
+                          PromptIcon::None);
+    StopRequested = 1;
+  }
+  if (runStart > now) {
+    services_.prompt.Show(Text(Msg::ClockRanBackwards), Text(Msg::CaptionConfirm),
+                          PromptIcon::None);
+    StopRequested = 1;
+  }
+}
+
+CCheckThread::Outcome CCheckThread::ApplyTransition(int row, const ComputerEntry& entry,
+                                                    bool answered, const std::string& checkTime) {
+  const std::string& previous = entry[Field::Status];
+  PreviousState state = PreviousState::Other;
+  if (previous == StatusUnknownText())
+    state = PreviousState::Unknown;
+  if (previous == StatusUpText())
+    state = PreviousState::Up;
+  if (previous == StatusDownText())
+    state = PreviousState::Down;
+
+  RowAccess& rows = services_.rows;
+  if (answered) {
+    switch (state) {
+      case PreviousState::Unknown:
+        rows.WriteField(row, Field::Status, StatusUpText());
+        rows.WriteField(row, Field::LastUpTime, checkTime);
+        return Outcome::Continue;
+      case PreviousState::Up:
+        rows.WriteField(row, Field::Status, StatusUpText());
+        return Outcome::Continue;
+      case PreviousState::Down:
+        alerts_->RestoreAlert(entry, checkTime);
+        rows.WriteField(row, Field::Status, StatusUpText());
+        rows.WriteField(row, Field::LastUpTime, checkTime);
+        return Outcome::Continue;
+      case PreviousState::Other:
+        EndByInconsistency();
+        return Outcome::Ended;
+    }
+  }
+
+  BeepIfWanted();
+  switch (state) {
+    case PreviousState::Unknown:
+    case PreviousState::Up:
+      log_.WriteLine(Text(Msg::DownDetected));
+      alerts_->DownAlert(entry, checkTime);
+      rows.WriteField(row, Field::Status, StatusDownText());
+      rows.WriteField(row, Field::LastDownTime, checkTime);
+      return Outcome::Continue;
+    case PreviousState::Down:
+      log_.WriteLine(Text(Msg::DownAlreadyNotified));
+      rows.WriteField(row, Field::Status, StatusDownText());
+      return Outcome::Continue;
+    case PreviousState::Other:
+      log_.WriteLine(Text(Msg::DownAlreadyNotified));
+      EndByInconsistency();
+      return Outcome::Ended;
+  }
+  return Outcome::Continue;
+}
+
+void CCheckThread::BeepIfWanted() {
+  if (services_.settings.BeepToAlert == 1)
+    services_.beeper.Beep();
+}
+
+CCheckThread::Outcome CCheckThread::WaitForNextPass(int rowCount) {
+  const long long seconds =
+      static_cast<long long>(services_.settings.CheckInterval) * kSecondsPerMinute;
+  if (seconds <= 0 && rowCount == 0) {
+    // An empty list with no interval would spin without ever looking at the flag.
+    if (StopRequested == 1) {
+      EndByStopDuringWait();
+      return Outcome::Ended;
+    }
+  }
+  for (long long i = 0; i < seconds; ++i) {
+    if (StopRequested == 1) {
+      EndByStopDuringWait();
+      return Outcome::Ended;
+    }
+    services_.sleeper.SleepMs(kPollStepMs);
+  }
+  return Outcome::Continue;
+}
+
+void CCheckThread::EndByStopBeforeAttempt() {
+  services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchEndedEvent));
+  log_.WriteLine(Text(Msg::WatchEndedEvent));
+  WatchEnded();
+}
+
+void CCheckThread::EndByStopDuringWait() {
+  log_.WriteLine(Text(Msg::WatchEndedLog));
+  services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchEndedEvent));
+  WatchEnded();
+}
+
+void CCheckThread::EndByInconsistency() {
+  log_.WriteLine(Text(Msg::InconsistencyLog));
+  services_.prompt.Show(Text(Msg::InconsistencyBox), Text(Msg::CaptionConfirm), PromptIcon::None);
+  exitProcess_(1);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "engine/AlertSequences.h"
+#include "engine/ComputerEntry.h"
+#include "engine/HtmlReport.h"
+#include "engine/Notifier.h"
+#include "engine/RowAccess.h"
+#include "engine/RunningLog.h"
+#include "platform/Beeper.h"
+#include "platform/Clock.h"
+#include "platform/Sleeper.h"
+#include "platform/UserPrompt.h"
+#include "settings/AppSettings.h"
+
+namespace tarnwick {
+
+// What a watch works with; all of it belongs to the host and outlives the
+// thread. The settings are read live and must not change while it runs.
+struct CheckCycleServices {
+  const AppSettings& settings;
+  RowAccess& rows;
+  Notifier& notifier;
+  UserPrompt& prompt;
+  Beeper& beeper;
+  const Clock& clock;
+  Sleeper& sleeper;
+  // Where the running logs go.
+  std::string programDirectory;
+};
+
+// One run of the watch on a thread of its own: passes over every row, the
+// transitions and alerts, the running log and the HTML page, and the wait
+// between passes. It ends on StopRequested or a clock error, calling
+// WatchEnded as its last step; an inconsistent status ends the process.
+class CCheckThread {
+ public:
+  // Builds the alert sequences on the run's own running log. Without one,
+  // LogOnlyAlerts is used.
+  using AlertsFactory = std::function<std::unique_ptr<AlertSequences>(RunningLog& log)>;
+  // Ends the process; tests put in a hook that returns.
+  using ProcessExit = std::function<void(int code)>;
+
+  explicit CCheckThread(CheckCycleServices services, const AlertsFactory& makeAlerts = {});
+  // Asks a cycle that still runs to stop, and waits for it.
+  ~CCheckThread();
+  CCheckThread(const CCheckThread&) = delete;
+  CCheckThread& operator=(const CCheckThread&) = delete;
+
+  void SetProcessExit(ProcessExit exitProcess) { exitProcess_ = std::move(exitProcess); }
+
+  // Sets MonitorState to Running and starts the cycle. False, with
+  // MonitorState back to Idle, when no thread could be started.
+  bool Start();
+  // Waits until the cycle's thread has ended.
+  void Join();
+
+  // The whole cycle on the calling thread; returns the thread's exit code, 1.
+  int Run();
+
+ private:
+  enum class Outcome { Continue, Ended };
+  enum class PreviousState { Unknown, Up, Down, Other };
+
+  void RunOnThread();
+  Outcome CheckRow(int row, std::time_t runStart);
+  bool InUnavailableWindow() const;
+  void LogUnavailableWindow();
+  ComputerEntry ReadRowForCheck(int row);
+  bool Probe(const ComputerEntry& entry);
+  void CheckTheClock(std::time_t now, std::time_t runStart);
+  Outcome ApplyTransition(int row, const ComputerEntry& entry, bool answered,
+                          const std::string& checkTime);
+  void BeepIfWanted();
+  Outcome WaitForNextPass(int rowCount);
+
+  void EndByStopBeforeAttempt();
+  void EndByStopDuringWait();
+  void EndByInconsistency();
+
+  CheckCycleServices services_;
+  RunningLog log_;
+  HtmlReport html_;
+  std::unique_ptr<AlertSequences> alerts_;
+  ProcessExit exitProcess_;
+  std::thread thread_;
+};
+
+// The log line of a row before its check: each labelled field followed by ":".
+std::string RowLogLine(const ComputerEntry& entry);
+
+// Whether the local time of day `minuteOfDay` (hour x 60 + minute) lies in
+// the daily pause that starts at hour:minute and lasts `lengthMinutes`; both
+// bounds are exclusive.
+bool InDailyWindow(int minuteOfDay, int hour, int minute, int lengthMinutes);
+
+}  // namespace tarnwick

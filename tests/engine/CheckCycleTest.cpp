@@ -1,0 +1,271 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "CheckCycleFixture.h"
+
+namespace tarnwick::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+constexpr const char* kEnded = "監視を終了しました。";
+constexpr const char* kPingOk = "PING応答あり";
+constexpr const char* kPingFail = "[失敗]PING応答なし";
+
+std::string PingRowLine(const std::string& ip) {
+  return "IPアドレス=" + ip + ":コンピュータ名=pc-" + ip +
+         ":確認方法=PING:ポート=:ByMail=:ByNetsend=:ByEventlog=:ダウン時の実行プログラム=:"
+         "復帰時の実行プログラム=:";
+}
+
+// ---------------------------------------------------------------------------
+// The transition table
+
+struct Transition {
+  const char* previous;
+  bool answer;
+  const char* status;
+  bool upTimeSet;
+  bool downTimeSet;
+  const char* alert;  // "", "down" or "restore"
+  int beeps;
+  std::vector<std::string> stateLines;  // between the probe line and the end line
+};
+
+class TransitionTest : public CheckCycleTest, public ::testing::WithParamInterface<Transition> {};
+
+TEST_P(TransitionTest, StatusTimesAlertsBeepsAndLogFollowTheTable) {
+  const Transition& t = GetParam();
+  AddRow("127.0.0.5", t.previous);
+  rows.WriteField(0, Field::LastUpTime, "old-up");
+  rows.WriteField(0, Field::LastDownTime, "old-down");
+  notifier.Script("127.0.0.5", {t.answer});
+
+  RunPasses(1);
+
+  const std::string checkTime = Time(10, 0, 0);
+  EXPECT_EQ(rows.Utf8Field(0, Field::Status), t.status);
+  EXPECT_EQ(rows.Utf8Field(0, Field::LastUpTime), t.upTimeSet ? checkTime : "old-up");
+  EXPECT_EQ(rows.Utf8Field(0, Field::LastDownTime), t.downTimeSet ? checkTime : "old-down");
+  EXPECT_EQ(rows.Utf8Field(0, Field::LastCheckTime), checkTime);
+  if (std::string(t.alert).empty()) {
+    EXPECT_THAT(alertCalls, IsEmpty());
+  } else {
+    EXPECT_THAT(alertCalls, ElementsAre(std::string(t.alert) + " 127.0.0.5 " + checkTime));
+  }
+  EXPECT_EQ(beeper.beeps, t.beeps);
+
+  std::vector<std::string> expected = {PingRowLine("127.0.0.5"), t.answer ? kPingOk : kPingFail};
+  expected.insert(expected.end(), t.stateLines.begin(), t.stateLines.end());
+  expected.push_back(kEnded);
+  EXPECT_THAT(LogLines(), ElementsAreArray(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CheckCycle, TransitionTest,
+    ::testing::Values(
+        Transition{"不明", true, "○", true, false, "", 0, {}},
+        Transition{"○", true, "○", false, false, "", 0, {}},
+        Transition{"×", true, "○", true, false, "restore", 0, {"復帰を認識しました。"}},
+        Transition{
+            "不明", false, "×", false, true, "down", 1, {"ダウンを検出しました。", "<down alert>"}},
+        Transition{
+            "○", false, "×", false, true, "down", 1, {"ダウンを検出しました。", "<down alert>"}},
+        Transition{
+            "×", false, "×", false, false, "", 1, {"ダウンを検出しました。すでに通知済みです。"}}));
+
+TEST_F(CheckCycleTest, NoBeepWhenBeepingIsOff) {
+  settings.BeepToAlert = 0;
+  AddRow("127.0.0.5", "○");
+  RunPasses(1);
+  EXPECT_EQ(beeper.beeps, 0);
+  EXPECT_EQ(rows.Utf8Field(0, Field::Status), "×");
+}
+
+// ---------------------------------------------------------------------------
+// The inconsistency stop
+
+TEST_F(CheckCycleTest, UnknownStatusTextWithAnAnswerStopsTheProcess) {
+  AddRow("127.0.0.5", "確認中.");
+  notifier.AlwaysAnswer("127.0.0.5");
+  RunWatch();
+
+  EXPECT_THAT(exitCodes, ElementsAre(1));
+  EXPECT_THAT(LogLines(), ElementsAre(PingRowLine("127.0.0.5"), kPingOk,
+                                      "[エラー]ソフトウェアで矛盾が発生しました。"));
+  ASSERT_EQ(prompt.shown().size(), 1u);
+  EXPECT_EQ(Utf8FromCp932(prompt.shown()[0].text),
+            "ソフトウェアで矛盾が発生しました。強制終了します。");
+  EXPECT_EQ(Utf8FromCp932(prompt.shown()[0].caption), "確認");
+  // The row keeps its checking text and gets no check time.
+  EXPECT_EQ(rows.Utf8Field(0, Field::Status), "確認中.");
+  EXPECT_EQ(rows.Utf8Field(0, Field::LastCheckTime), "");
+  EXPECT_EQ(beeper.beeps, 0);
+}
+
+TEST_F(CheckCycleTest, UnknownStatusTextWithoutAnswerBeepsLogsAndStopsTheProcess) {
+  AddRow("127.0.0.5", "down?");
+  RunWatch();
+
+  EXPECT_THAT(exitCodes, ElementsAre(1));
+  EXPECT_EQ(beeper.beeps, 1);
+  EXPECT_THAT(LogLines(), ElementsAre(PingRowLine("127.0.0.5"), kPingFail,
+                                      "ダウンを検出しました。すでに通知済みです。",
+                                      "[エラー]ソフトウェアで矛盾が発生しました。"));
+  EXPECT_THAT(alertCalls, IsEmpty());
+}
+
+TEST_F(CheckCycleTest, InconsistencyEndsTheRealProcessWithExitCodeOne) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  AddRow("127.0.0.5", "?");
+  EXPECT_EXIT(
+      {
+        CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock,
+                                               sleeper, dir.path()});
+        thread.Start();
+        thread.Join();
+        std::_Exit(0);  // only reached if the cycle did not end the process
+      },
+      ::testing::ExitedWithCode(1), "");
+}
+
+// ---------------------------------------------------------------------------
+// Attempts
+
+TEST_F(CheckCycleTest, SilentHostGetsMaxRetryPlusOneAttemptsAndOneDownAlert) {
+  settings.MaxRetry = 5;
+  AddRow("127.0.0.7", "○");
+  RunPasses(2);
+
+  EXPECT_THAT(rows.WritesOf(0, Field::Status),
+              ElementsAre("確認中.", "確認中..", "確認中...", "確認中....", "確認中.....",
+                          "確認中......", "×", "確認中.", "確認中..", "確認中...", "確認中....",
+                          "確認中.....", "確認中......", "×"));
+  EXPECT_EQ(notifier.probes.size(), 12u);
+  EXPECT_EQ(alertCalls.size(), 1u);
+  EXPECT_EQ(beeper.beeps, 2);
+
+  const std::vector<std::string> sixFailures(6, kPingFail);
+  std::vector<std::string> expected = {PingRowLine("127.0.0.7")};
+  expected.insert(expected.end(), sixFailures.begin(), sixFailures.end());
+  expected.insert(expected.end(), {"ダウンを検出しました。", "<down alert>"});
+  expected.push_back(PingRowLine("127.0.0.7"));
+  expected.insert(expected.end(), sixFailures.begin(), sixFailures.end());
+  expected.insert(expected.end(), {"ダウンを検出しました。すでに通知済みです。", kEnded});
+  EXPECT_THAT(LogLines(), ElementsAreArray(expected));
+}
+
+TEST_F(CheckCycleTest, AnAnswerOnTheThirdAttemptCounts) {
+  settings.MaxRetry = 5;
+  AddRow("127.0.0.7", "○");
+  notifier.Script("127.0.0.7", {false, false, true});
+  RunPasses(1);
+
+  EXPECT_THAT(rows.WritesOf(0, Field::Status),
+              ElementsAre("確認中.", "確認中..", "確認中...", "○"));
+  EXPECT_THAT(LogLines(),
+              ElementsAre(PingRowLine("127.0.0.7"), kPingFail, kPingFail, kPingOk, kEnded));
+  EXPECT_THAT(alertCalls, IsEmpty());
+  EXPECT_EQ(beeper.beeps, 0);
+}
+
+TEST_F(CheckCycleTest, MaxRetryZeroMeansOneAttempt) {
+  AddRow("127.0.0.7", "○");
+  RunPasses(1);
+  EXPECT_EQ(notifier.probes.size(), 1u);
+}
+
+TEST_F(CheckCycleTest, OnlyExactPingIsAPingAndABadPortIsPortZero) {
+  AddRow("127.0.0.1", "不明", "ping", "80");
+  AddRow("127.0.0.2", "不明", "WEB", "x1");
+  AddRow("127.0.0.3", "不明", "POP3", "110");
+  RunPasses(1);
+  EXPECT_THAT(notifier.probes,
+              ElementsAre("port 127.0.0.1:80", "port 127.0.0.2:0", "port 127.0.0.3:110"));
+  EXPECT_EQ(LogLines()[1], "[失敗]PORT接続失敗");
+}
+
+TEST_F(CheckCycleTest, ResolvedNameIsWrittenIntoTheRowAndLogged) {
+  settings.ResolveNameEverytime = 1;
+  AddRow("127.0.0.9");
+  RunPasses(1);
+  EXPECT_EQ(rows.Utf8Field(0, Field::ComputerName), "host-of-127.0.0.9");
+  EXPECT_EQ(LogLines()[0].rfind("IPアドレス=127.0.0.9:コンピュータ名=host-of-127.0.0.9:", 0), 0u);
+}
+
+// ---------------------------------------------------------------------------
+// The ends of a watch
+
+TEST_F(CheckCycleTest, StopDuringTheWaitIsSeenAtTheNextSecond) {
+  AddRow("127.0.0.5");
+  sleeper.stopAtSleep = 30;
+  RunWatch();
+
+  EXPECT_EQ(sleeper.sleeps, 30);
+  EXPECT_EQ(LogLines().back(), kEnded);
+  EXPECT_THAT(notifier.events, ElementsAre("4 「Tarnwick」は、監視を開始しました。",
+                                           "4 「Tarnwick」は、監視を終了しました。"));
+  EXPECT_EQ(StopRequested, 0);
+  EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
+}
+
+TEST_F(CheckCycleTest, StopBeforeAnAttemptLeavesTheRowChecking) {
+  AddRow("127.0.0.5");
+  AddRow("127.0.0.6");
+  notifier.onProbe = [](int) { RequestStop(); };
+  RunWatch();
+
+  EXPECT_THAT(notifier.probes, ElementsAre("ping 127.0.0.5"));
+  EXPECT_EQ(rows.Utf8Field(0, Field::Status), "×");
+  EXPECT_EQ(rows.Utf8Field(1, Field::Status), "確認中.");
+  EXPECT_EQ(rows.Utf8Field(1, Field::LastCheckTime), "");
+  EXPECT_EQ(LogLines().back(), "「Tarnwick」は、監視を終了しました。");
+  EXPECT_EQ(notifier.events.back(), "4 「Tarnwick」は、監視を終了しました。");
+  EXPECT_EQ(sleeper.sleeps, 0);
+  EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
+}
+
+TEST_F(CheckCycleTest, ClockBeforeTheValidDateShowsItsMessageAndEndsTheWatch) {
+  clock.Set(MakeLocalTime(2000, 3, 12, 23, 59, 59));
+  AddRow("127.0.0.5");
+  RunWatch();
+
+  ASSERT_EQ(prompt.shown().size(), 1u);
+  EXPECT_EQ(Utf8FromCp932(prompt.shown()[0].text),
+            "日付の設定に誤りがあります。コンピュータの今日の日付が正しく設定されているか、"
+            "確認してください。");
+  EXPECT_EQ(Utf8FromCp932(prompt.shown()[0].caption), "確認");
+  EXPECT_THAT(notifier.probes, IsEmpty());
+  EXPECT_EQ(rows.Utf8Field(0, Field::Status), "確認中.");
+  EXPECT_EQ(notifier.events.back(), "4 「Tarnwick」は、監視を終了しました。");
+  EXPECT_EQ(StopRequested, 0);
+  EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
+}
+
+TEST_F(CheckCycleTest, TheFirstValidDateIsAccepted) {
+  clock.Set(MakeLocalTime(2000, 3, 13, 0, 0, 0));
+  AddRow("127.0.0.5");
+  RunPasses(1);
+  EXPECT_THAT(prompt.shown(), IsEmpty());
+  EXPECT_EQ(notifier.probes.size(), 1u);
+}
+
+TEST_F(CheckCycleTest, ClockSetBackShowsItsMessageAndEndsTheWatch) {
+  AddRow("127.0.0.5");
+  AddRow("127.0.0.6");
+  notifier.onProbe = [this](int) { clock.Advance(-1); };
+  RunWatch();
+
+  ASSERT_EQ(prompt.shown().size(), 1u);
+  EXPECT_EQ(Utf8FromCp932(prompt.shown()[0].text),
+            "時間が逆に流れました。日付の設定を確認してください。");
+  EXPECT_EQ(Utf8FromCp932(prompt.shown()[0].caption), "確認");
+  EXPECT_THAT(notifier.probes, ElementsAre("ping 127.0.0.5"));
+  EXPECT_EQ(LogLines().back(), "「Tarnwick」は、監視を終了しました。");
+  EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
+}
+
+}  // namespace
+}  // namespace tarnwick::test
