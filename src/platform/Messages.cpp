@@ -81,8 +81,8 @@ constexpr Entry kCatalogue[] = {
     {Msg::DownDetected, "ダウンを検出しました。"},
     {Msg::DownAlreadyNotified, "ダウンを検出しました。すでに通知済みです。"},
     {Msg::ClockBeforeValidDate,
-     "日付の設定に誤りがあります。コンピュータの今日の日付が正しく設定されているか、確認してくださ"
-     "い。"},
+     "日付の設定に誤りがあります。コンピュータの今日の日付が正しく設定されているか、"
+     "確認してください。"},
     {Msg::ClockRanBackwards, "時間が逆に流れました。日付の設定を確認してください。"},
     {Msg::InconsistencyLog, "[エラー]ソフトウェアで矛盾が発生しました。"},
     {Msg::InconsistencyBox, "ソフトウェアで矛盾が発生しました。強制終了します。"},
@@ -103,11 +103,9 @@ constexpr Entry kCatalogue[] = {
 constexpr std::size_t kCount = static_cast<std::size_t>(Msg::Count);
 
 constexpr bool CatalogueIsComplete() {
-  if (std::size(kCatalogue) != kCount)
-    return false;
+  if (std::size(kCatalogue) != kCount) return false;
   for (std::size_t i = 0; i < kCount; ++i) {
-    if (static_cast<std::size_t>(kCatalogue[i].id) != i)
-      return false;
+    if (static_cast<std::size_t>(kCatalogue[i].id) != i) return false;
   }
   return true;
 }
@@ -115,8 +113,7 @@ static_assert(CatalogueIsComplete(), "every Msg needs one entry, in enum order")
 
 std::array<std::string, kCount> ConvertAll() {
   std::array<std::string, kCount> texts;
-  for (std::size_t i = 0; i < kCount; ++i)
-    texts[i] = Cp932FromUtf8(kCatalogue[i].utf8);
+  for (std::size_t i = 0; i < kCount; ++i) texts[i] = Cp932FromUtf8(kCatalogue[i].utf8);
   return texts;
 }
 
