@@ -1,0 +1,125 @@
+// One pass of the check cycle over 300 loopback rows (ping, running log on)
+// against a shell loop that pings the same addresses one by one.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "engine/CCheckThread.h"
+#include "engine/MemoryRows.h"
+#include "engine/WatchStart.h"
+#include "engine/WatchState.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr int kRows = 300;
+
+// 127.0.0.1 to 127.0.1.44.
+std::string LoopbackAddress(int index) {
+  const int n = index + 1;
+  return "127.0." + std::to_string(n / 256) + "." + std::to_string(n % 256);
+}
+
+class SilentPrompt final : public UserPrompt {
+ public:
+  PromptAnswer Show(std::string_view, std::string_view, PromptIcon, PromptButtons) override {
+    return PromptAnswer::Ok;
+  }
+};
+
+class QuietBeeper final : public Beeper {
+ public:
+  void Beep() override {}
+};
+
+// Ends the watch at the first second of the wait, without waiting.
+class StopAtWaitSleeper final : public Sleeper {
+ public:
+  void SleepMs(int) override { RequestStop(); }
+};
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-bench-XXXXXX");
+    if (::mkdtemp(pattern.data()) != nullptr)
+      path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty())
+      std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+void BM_CheckPass(benchmark::State& state) {
+  AppSettings settings;
+  settings.CheckInterval = 1;
+  settings.MaxRetry = 5;
+  settings.PingTimeOut = 1000;
+  settings.RunningLog = 1;
+  SilentPrompt prompt;
+  QuietBeeper beeper;
+  SystemClock clock;
+  StopAtWaitSleeper sleeper;
+  ScratchFolder folder;
+  Notifier notifier(settings, prompt,
+                    NotifierOptions{.syslogSocket = folder.path() + "/no-syslog-here"});
+
+  MemoryRows rows;
+  for (int i = 0; i < kRows; ++i) {
+    ComputerEntry entry;
+    entry[Field::ComputerName] = "pc" + std::to_string(i);
+    entry[Field::IpAddress] = LoopbackAddress(i);
+    entry[Field::CheckService] = "PING";
+    rows.AppendRow(entry, kRows);
+  }
+
+  int up = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    PrepareRowsForWatch(rows, prompt);
+    WatchEnded();
+    state.ResumeTiming();
+
+    CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
+                                           folder.path()});
+    thread.Start();
+    thread.Join();
+
+    state.PauseTiming();
+    up = 0;
+    for (const ComputerEntry& row : rows.Snapshot())
+      up += row[Field::Status] == StatusUpText();
+    state.ResumeTiming();
+  }
+  state.counters["rows_up"] = up;
+  state.counters["per_row"] = benchmark::Counter(
+      kRows, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_CheckPass)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ShellPingLoop(benchmark::State& state) {
+  std::string command = "for a in";
+  for (int i = 0; i < kRows; ++i)
+    command += " " + LoopbackAddress(i);
+  command += "; do ping -c 1 -W 1 $a >/dev/null 2>&1; done";
+  const std::string shell = "/bin/sh -c '" + command + "'";
+  for (auto _ : state) {
+    if (std::system(shell.c_str()) != 0)
+      state.SkipWithError("the shell loop failed");
+  }
+  state.counters["per_row"] = benchmark::Counter(
+      kRows, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ShellPingLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+}  // namespace tarnwick
