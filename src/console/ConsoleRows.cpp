@@ -1,0 +1,34 @@
+#include "console/ConsoleRows.h"
+
+#include <ctime>
+
+#include "platform/CodePage.h"
+#include "platform/LocalTime.h"
+
+namespace tarnwick {
+
+void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
+  if (field != Field::Status)
+    return;
+  if (text.substr(0, StatusCheckingText(0).size()) == StatusCheckingText(0))
+    return;
+
+  std::string line = FormatLocalTime(std::time(nullptr));
+  line += ' ';
+  line += Utf8FromCp932(ReadField(row, Field::ComputerName));
+  line += " (";
+  line += Utf8FromCp932(ReadField(row, Field::IpAddress));
+  line += ") ";
+  line += Utf8FromCp932(text);
+  line += '\n';
+
+  std::lock_guard lock(mutex_);
+  std::string& shown = shownStatus_[row];
+  if (shown == text)
+    return;
+  shown = std::string(text);
+  std::fputs(line.c_str(), out_);
+  std::fflush(out_);
+}
+
+}  // namespace tarnwick
