@@ -96,10 +96,13 @@ CCheckThread::CCheckThread(CheckCycleServices services, const AlertsFactory& mak
       exitProcess_(ExitProcessNow) {}
 
 CCheckThread::~CCheckThread() {
-  if (thread_.joinable()) {
-    RequestStop();
-    thread_.join();
-  }
+  if (!thread_.joinable())
+    return;
+  RequestStop();
+  thread_.join();
+  // The cycle may have ended on its own just before the request: whatever
+  // the order, no watch runs now.
+  WatchEnded();
 }
 
 bool CCheckThread::Start() {

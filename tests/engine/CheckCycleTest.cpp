@@ -227,6 +227,20 @@ TEST_F(CheckCycleTest, StopBeforeAnAttemptLeavesTheRowChecking) {
   EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
 }
 
+TEST_F(CheckCycleTest, DestroyingARunningWatchStopsItInOrder) {
+  settings.CheckInterval = 999;
+  sleeper.stopAtSleep = -1;
+  AddRow("127.0.0.5");
+  {
+    CCheckThread thread(
+        CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper, dir.path()});
+    ASSERT_TRUE(thread.Start());
+  }
+  EXPECT_EQ(notifier.events.back(), "4 「Tarnwick」は、監視を終了しました。");
+  EXPECT_EQ(StopRequested, 0);
+  EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
+}
+
 TEST_F(CheckCycleTest, ClockBeforeTheValidDateShowsItsMessageAndEndsTheWatch) {
   clock.Set(MakeLocalTime(2000, 3, 12, 23, 59, 59));
   AddRow("127.0.0.5");
