@@ -1,9 +1,11 @@
 #include "mail/MessageComposer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <random>
+#include <utility>
 
 #include "mail/Base64.h"
 #include "mail/HeaderEncoder.h"
@@ -35,6 +37,21 @@ bool IsLineSeparator(char c) {
 
 bool IsRecipientSeparator(char c) {
   return c == ';' || IsLineSeparator(c);
+}
+
+// The mailbox address within a sender: "<...>" after a display name, else the
+// first word, which a comment in parentheses may follow.
+std::pair<std::size_t, std::size_t> AddressSpan(std::string_view sender) {
+  if (const std::size_t open = sender.rfind('<'); open != std::string_view::npos) {
+    const std::size_t close = sender.find('>', open);
+    return {open, close == std::string_view::npos ? sender.size() : close + 1};
+  }
+  const std::size_t start = std::min(sender.find_first_not_of(' '), sender.size());
+  return {start, std::min(sender.find_first_of(" (", start), sender.size())};
+}
+
+bool IsPlainAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c > 0x20 && c < 0x7F; });
 }
 
 std::string Delimiter(std::string_view tag) {
@@ -141,12 +158,31 @@ std::string MessageComposer::EncodedHeaderValue(std::string_view value) {
   return std::string(encoded.view());
 }
 
+std::string MessageComposer::EncodedSender(std::string_view sender) {
+  std::string encoded = EncodedHeaderValue(sender);
+  const auto [begin, end] = AddressSpan(sender);
+  const std::string_view address = sender.substr(begin, end - begin);
+  if (!IsPlainAscii(address) || encoded.find(address) != std::string::npos)
+    return encoded;
+
+  std::string_view name = sender.substr(0, begin);
+  while (!name.empty() && (name.back() == ' ' || IsControl(name.back())))
+    name.remove_suffix(1);
+  encoded = EncodedHeaderValue(name);
+  // The fold stands for the blank between the name and the address.
+  if (!encoded.empty())
+    encoded += HeaderEncoder::kFold;
+  encoded += address;
+  encoded += EncodedHeaderValue(sender.substr(end));
+  return encoded;
+}
+
 std::string MessageComposer::HeaderBlock(std::string_view sender, std::string_view recipients,
                                          std::string_view subject, bool english,
                                          std::string_view tag, std::time_t now) {
   std::string header = DateLine(now);
   header += "From: ";
-  header += english ? PlainHeaderValue(sender) : EncodedHeaderValue(sender);
+  header += english ? PlainHeaderValue(sender) : EncodedSender(sender);
   header += kCrLf;
   header += "To: ";
   header += RecipientsHeaderValue(recipients);

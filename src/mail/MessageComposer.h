@@ -47,6 +47,12 @@ class MessageComposer {
   // end its line and start another header.
   static std::string PlainHeaderValue(std::string_view value);
 
+  // The sender encoded for the From line. The encoder folds wherever a line
+  // grows too long, also inside the address, which would then read
+  // "watch@exa mple.com"; when that happens the address goes unbroken onto a
+  // line of its own (or stays at the start of its line) instead.
+  static std::string EncodedSender(std::string_view sender);
+
   // The recipient list for the To line. CR, LF and TAB separate recipients
   // just as ';' does, but they would break the header: each run of
   // separators holding one of them becomes one ';', and is dropped at
