@@ -49,14 +49,5 @@ TEST(MailAddressListTest, ATrailByteThatLooksLikeAnAtSignIsNoAtSign) {
   EXPECT_EQ(ValidateMailAddressList("a@x\x83"), kAccepted);  // a lead byte at the very end
 }
 
-TEST(MailAddressListTest, EveryMessageIsInTheCatalogue) {
-  EXPECT_EQ(Utf8FromCp932(Text(Msg::MailAddressBlank)),
-            "送信先メールアドレスの指定に誤りがあります。空白が使用されています。");
-  EXPECT_EQ(Utf8FromCp932(Text(Msg::MailAddressSeparatorPosition)),
-            "送信先メールアドレスの指定に誤りがあります。@及びセミコロンの位置が不正です。");
-  EXPECT_EQ(Utf8FromCp932(Text(Msg::MailAddressCountMismatch)),
-            "送信先メールアドレスの指定に誤りがあります。@とセミコロンの数が一致しません。");
-}
-
 }  // namespace
 }  // namespace tarnwick
