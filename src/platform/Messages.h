@@ -86,6 +86,9 @@ enum class Msg {
   // Mail session
 
   // Mail composition and address lists
+  MailAddressBlank,
+  MailAddressSeparatorPosition,
+  MailAddressCountMismatch,
 
   // Alerts and HTML page
 
