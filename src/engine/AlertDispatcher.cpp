@@ -110,9 +110,10 @@ void AlertDispatcher::ReportFailure(std::string_view eventText, std::string_view
 }
 
 void AlertDispatcher::EventLogStep(EventType type, std::string_view text) {
-  // A failed entry cannot be reported anywhere better than where it failed.
-  notifier_.WriteEventLog(type, text);
-  log_.WriteLine(Text(Msg::AlertEventLogWritten));
+  // Only the running log can tell of a failed entry; it must not claim the
+  // entry was written.
+  const bool written = notifier_.WriteEventLog(type, text);
+  log_.WriteLine(Text(written ? Msg::AlertEventLogWritten : Msg::AlertEventLogFailed));
 }
 
 void AlertDispatcher::NetSendStep(std::string_view text, Sequence sequence) {

@@ -51,6 +51,11 @@ std::string TemporaryPathBeside(const std::string& path) {
 }  // namespace
 
 int ReplaceFileContents(const std::string& path, std::string_view bytes) {
+  if (path.empty())
+    return ENOENT;
+  // A name that ends in a separator names a folder: let open() say so.
+  if (path.back() == '/')
+    return WriteInPlace(path, bytes);
   struct stat existing {};
   const bool exists = ::lstat(path.c_str(), &existing) == 0;
   // Renaming over a link would replace the link, not the file it names.

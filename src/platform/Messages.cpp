@@ -74,6 +74,7 @@ constexpr Entry kCatalogue[] = {
     // Alerts and HTML page
     {Msg::AlertRestoreRecognised, "復帰を認識しました。"},
     {Msg::AlertEventLogWritten, "イベントログへ書き込みました。"},
+    {Msg::AlertEventLogFailed, "[エラー]イベントログへの書き込みに失敗しました。"},
     {Msg::AlertNetsendStarting, "Netsendを送信します。送信先："},
     {Msg::AlertNetsendNoRecipientRestoreEvent,
      "「Tarnwick」は、net send　によるメッセージの送信を試みましたが、送信先が指定されていません。"},

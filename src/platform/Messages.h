@@ -66,6 +66,7 @@ enum class Msg {
   // Alerts and HTML page
   AlertRestoreRecognised,
   AlertEventLogWritten,
+  AlertEventLogFailed,
   AlertNetsendStarting,
   AlertNetsendNoRecipientRestoreEvent,
   AlertNetsendNoRecipientDownEvent,

@@ -185,10 +185,19 @@ TEST_F(HtmlReportTest, UnwritableFileIsReportedOncePerRun) {
             "「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。\r\n" +
                 std::string(std::strerror(ENOENT)));
 
+  // A name that cannot be a file, and no name at all, fail the same way.
+  for (const char* name : {"", "/"}) {
+    HtmlReport run{settings, rows, notifier, log, clock};
+    settings.HtmlFile = name;
+    run.WriteReportPage();
+  }
+  EXPECT_THAT(notifier.Channels(), ElementsAre("event", "event", "event"));
+  settings.HtmlFile = dir.File("no-such-folder/status.html");
+
   // The next run reports again.
   HtmlReport nextRun{settings, rows, notifier, log, clock};
   nextRun.WriteReportPage();
-  EXPECT_THAT(notifier.Channels(), ElementsAre("event", "event"));
+  EXPECT_THAT(notifier.Channels(), ElementsAre("event", "event", "event", "event"));
 }
 
 TEST_F(HtmlReportTest, ReplacementKeepsPermissionsLeavesNoTemporaryFilesAndFollowsLinks) {
