@@ -66,8 +66,11 @@ int ReplaceFileContents(const std::string& path, std::string_view bytes) {
   UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (!file.valid())
     return WriteInPlace(path, bytes);
-  if (exists)
+  if (exists) {
+    // Keep the page's owner where we may (as root); elsewhere it becomes ours.
+    [[maybe_unused]] const int ignored = ::fchown(file.get(), existing.st_uid, existing.st_gid);
     ::fchmod(file.get(), existing.st_mode & 07777);
+  }
 
   if (const int error = WriteAndClose(std::move(file), bytes); error != 0) {
     ::unlink(temporary.c_str());

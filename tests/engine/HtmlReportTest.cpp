@@ -207,6 +207,13 @@ TEST_F(HtmlReportTest, ReplacementKeepsPermissionsLeavesNoTemporaryFilesAndFollo
   struct stat info {};
   ASSERT_EQ(::stat(settings.HtmlFile.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
+  if (::geteuid() == 0) {
+    // Root publishes a page someone else owns without taking it over.
+    ASSERT_EQ(::chown(settings.HtmlFile.c_str(), 12345, 12345), 0);
+    report.WriteReportPage();
+    ASSERT_EQ(::stat(settings.HtmlFile.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 12345u);
+  }
   EXPECT_EQ(Page().substr(0, 6), "<html>");
 
   // A page published through a link stays a link to the rewritten file.
