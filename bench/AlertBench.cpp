@@ -1,0 +1,108 @@
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "engine/AlertDispatcher.h"
+#include "engine/Notifier.h"
+#include "engine/RunningLog.h"
+#include "platform/Clock.h"
+#include "platform/CodePage.h"
+#include "platform/Messages.h"
+#include "platform/Sleeper.h"
+#include "platform/UniqueFd.h"
+#include "settings/AppSettings.h"
+
+namespace tarnwick {
+namespace {
+
+class SilentPrompt final : public UserPrompt {
+ public:
+  PromptAnswer Show(std::string_view, std::string_view, PromptIcon, PromptButtons) override {
+    return PromptAnswer::Ok;
+  }
+};
+
+// A local syslog socket that takes every entry, so event log writes do the
+// real work without reaching the system's log.
+class SyslogSink {
+ public:
+  explicit SyslogSink(std::string path) : path_(std::move(path)) {
+    socket_.reset(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+    ::bind(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    drain_ = std::thread([fd = socket_.get()] {
+      char buffer[4096];
+      while (::recv(fd, buffer, sizeof buffer, 0) > 0) {
+      }
+    });
+  }
+  ~SyslogSink() {
+    ::shutdown(socket_.get(), SHUT_RDWR);
+    drain_.join();
+  }
+  SyslogSink(const SyslogSink&) = delete;
+  SyslogSink& operator=(const SyslogSink&) = delete;
+
+ private:
+  std::string path_;
+  UniqueFd socket_;
+  std::thread drain_;
+};
+
+// A down alert with every channel selected: net send, a program, a mail and
+// the event log entry, each logged; the 30-second mail wait is off.
+void BM_DownAlertEveryChannel(benchmark::State& state) {
+  std::string folder = (std::filesystem::temp_directory_path() / "tarnwick-bench-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  {
+    SyslogSink sink(folder + "/syslog");
+    AppSettings settings;
+    settings.RunningLog = 1;
+    settings.SmtpServer = "127.0.0.1";
+    settings.MailFrom = "watch@example.test";
+    settings.MailTo = "admin@example.test";
+    settings.NetsendTo = "LOOPBACK";
+    settings.DownMsgJp = Text(Msg::DefaultDownMsgJp);
+    settings.DownMsgUs = Text(Msg::DefaultDownMsgUs);
+    settings.DownSubjectJp = Text(Msg::DefaultDownSubjectJp);
+    settings.DownSubjectUs = Text(Msg::DefaultDownSubjectUs);
+    SystemClock clock;
+    ThreadSleeper sleeper;
+    SilentPrompt prompt;
+    NotifierOptions options;
+    options.syslogSocket = folder + "/syslog";
+    Notifier notifier(settings, prompt, options);
+    RunningLog log(folder, settings, clock);
+    log.Rotate();
+    AlertDispatcher alerts(settings, notifier, log, sleeper);
+
+    ComputerEntry row;
+    row[Field::ComputerName] = Cp932FromUtf8("メールサーバ");
+    row[Field::IpAddress] = "127.0.0.1";
+    row[Field::CheckService] = "SMTP";
+    row[Field::Port] = "25";
+    row[Field::ByMail] = FlagText(true);
+    row[Field::ByNetsend] = FlagText(true);
+    row[Field::ByEventlog] = FlagText(true);
+    row[Field::DownProgram] = "true --alarm";
+    for (auto _ : state)
+      alerts.DownAlert(row, "2007/05/01 10:00:00");
+  }
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_DownAlertEveryChannel)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tarnwick
