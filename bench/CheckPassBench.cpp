@@ -45,13 +45,11 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-bench-XXXXXX");
-    if (::mkdtemp(pattern.data()) != nullptr)
-      path_ = pattern;
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~ScratchFolder() {
     std::error_code ignored;
-    if (!path_.empty())
-      std::filesystem::remove_all(path_, ignored);
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
   }
   const std::string& path() const { return path_; }
 
@@ -113,8 +111,7 @@ void BM_ShellPingLoop(benchmark::State& state) {
   command += "; do ping -c 1 -W 1 $a >/dev/null 2>&1; done";
   const std::string shell = "/bin/sh -c '" + command + "'";
   for (auto _ : state) {
-    if (std::system(shell.c_str()) != 0)
-      state.SkipWithError("the shell loop failed");
+    if (std::system(shell.c_str()) != 0) state.SkipWithError("the shell loop failed");
   }
   state.counters["per_row"] = benchmark::Counter(
       kRows, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);

@@ -8,10 +8,8 @@
 namespace tarnwick {
 
 void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
-  if (field != Field::Status)
-    return;
-  if (text.substr(0, StatusCheckingText(0).size()) == StatusCheckingText(0))
-    return;
+  if (field != Field::Status) return;
+  if (text.substr(0, StatusCheckingText(0).size()) == StatusCheckingText(0)) return;
 
   std::string line = FormatLocalTime(std::time(nullptr));
   line += ' ';
@@ -24,8 +22,7 @@ void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
 
   std::lock_guard lock(mutex_);
   std::string& shown = shownStatus_[row];
-  if (shown == text)
-    return;
+  if (shown == text) return;
   shown = std::string(text);
   std::fputs(line.c_str(), out_);
   std::fflush(out_);

@@ -79,12 +79,9 @@ bool InDailyWindow(int minuteOfDay, int hour, int minute, int lengthMinutes) {
   const long long now = minuteOfDay;
   const long long start = static_cast<long long>(hour) * 60 + minute;
   long long end = start + lengthMinutes;
-  if (end > kMinutesPerDay)
-    end -= kMinutesPerDay;
-  if (start < end)
-    return start < now && now < end;
-  if (start > end)
-    return now > start || now < end;
+  if (end > kMinutesPerDay) end -= kMinutesPerDay;
+  if (start < end) return start < now && now < end;
+  if (start > end) return now > start || now < end;
   return false;
 }
 
@@ -96,8 +93,7 @@ CCheckThread::CCheckThread(CheckCycleServices services, const AlertsFactory& mak
       exitProcess_(ExitProcessNow) {}
 
 CCheckThread::~CCheckThread() {
-  if (!thread_.joinable())
-    return;
+  if (!thread_.joinable()) return;
   RequestStop();
   thread_.join();
   // The cycle may have ended on its own just before the request: whatever
@@ -106,8 +102,7 @@ CCheckThread::~CCheckThread() {
 }
 
 bool CCheckThread::Start() {
-  if (thread_.joinable())
-    return false;
+  if (thread_.joinable()) return false;
   // Running before the thread exists: a cycle that ends at once must not have
   // its Idle overwritten.
   MonitorState = MonitorStateValue::Running;
@@ -121,8 +116,7 @@ bool CCheckThread::Start() {
 }
 
 void CCheckThread::Join() {
-  if (thread_.joinable())
-    thread_.join();
+  if (thread_.joinable()) thread_.join();
 }
 
 void CCheckThread::RunOnThread() {
@@ -140,20 +134,15 @@ int CCheckThread::Run() {
   const std::time_t runStart = services_.clock.Now();
 
   services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchStartedEvent));
-  if (settings.EnableHtml == 1)
-    html_.WritePlaceholderPage();
+  if (settings.EnableHtml == 1) html_.WritePlaceholderPage();
 
   for (;;) {
-    if (settings.RunningLog == 1)
-      log_.Rotate();
+    if (settings.RunningLog == 1) log_.Rotate();
     for (int row = 0; row < rowCount; ++row) {
-      if (CheckRow(row, runStart) == Outcome::Ended)
-        return 1;
+      if (CheckRow(row, runStart) == Outcome::Ended) return 1;
     }
-    if (settings.EnableHtml == 1)
-      html_.WriteReportPage();
-    if (WaitForNextPass(rowCount) == Outcome::Ended)
-      return 1;
+    if (settings.EnableHtml == 1) html_.WriteReportPage();
+    if (WaitForNextPass(rowCount) == Outcome::Ended) return 1;
   }
 }
 
@@ -185,12 +174,10 @@ CCheckThread::Outcome CCheckThread::CheckRow(int row, std::time_t runStart) {
       return Outcome::Ended;
     }
     answered = Probe(entry);
-    if (answered || attempt > maxRetry)
-      break;
+    if (answered || attempt > maxRetry) break;
   }
 
-  if (ApplyTransition(row, entry, answered, checkTime) == Outcome::Ended)
-    return Outcome::Ended;
+  if (ApplyTransition(row, entry, answered, checkTime) == Outcome::Ended) return Outcome::Ended;
   services_.rows.WriteField(row, Field::LastCheckTime, checkTime);
   services_.rows.RedrawRow(row);
   return Outcome::Continue;
@@ -249,12 +236,9 @@ CCheckThread::Outcome CCheckThread::ApplyTransition(int row, const ComputerEntry
                                                     bool answered, const std::string& checkTime) {
   const std::string& previous = entry[Field::Status];
   PreviousState state = PreviousState::Other;
-  if (previous == StatusUnknownText())
-    state = PreviousState::Unknown;
-  if (previous == StatusUpText())
-    state = PreviousState::Up;
-  if (previous == StatusDownText())
-    state = PreviousState::Down;
+  if (previous == StatusUnknownText()) state = PreviousState::Unknown;
+  if (previous == StatusUpText()) state = PreviousState::Up;
+  if (previous == StatusDownText()) state = PreviousState::Down;
 
   RowAccess& rows = services_.rows;
   if (answered) {
@@ -299,8 +283,7 @@ CCheckThread::Outcome CCheckThread::ApplyTransition(int row, const ComputerEntry
 }
 
 void CCheckThread::BeepIfWanted() {
-  if (services_.settings.BeepToAlert == 1)
-    services_.beeper.Beep();
+  if (services_.settings.BeepToAlert == 1) services_.beeper.Beep();
 }
 
 CCheckThread::Outcome CCheckThread::WaitForNextPass(int rowCount) {

@@ -9,10 +9,8 @@ namespace tarnwick {
 
 std::string FolderOf(const std::string& executablePath) {
   const std::size_t slash = executablePath.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
-  if (slash == 0)
-    return "/";
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
   return executablePath.substr(0, slash);
 }
 
@@ -21,8 +19,7 @@ std::string ProgramDirectory() {
   // name, so a renamed program still logs beside itself.
   std::array<char, PATH_MAX> buffer{};
   const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size())
-    return ".";
+  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return ".";
   return FolderOf(std::string(buffer.data(), static_cast<std::size_t>(length)));
 }
 

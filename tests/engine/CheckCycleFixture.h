@@ -69,8 +69,7 @@ class ScriptedNotifier final : public Notifier {
       answer = queue.front();
       queue.pop_front();
     }
-    if (onProbe)
-      onProbe(static_cast<int>(probes.size()));
+    if (onProbe) onProbe(static_cast<int>(probes.size()));
     return answer;
   }
 
@@ -91,8 +90,7 @@ class RecordingRows final : public MemoryRows {
   std::vector<std::string> WritesOf(int row, Field field) const {
     std::vector<std::string> texts;
     for (const Write& w : writes) {
-      if (w.row == row && w.field == field)
-        texts.push_back(w.text);
+      if (w.row == row && w.field == field) texts.push_back(w.text);
     }
     return texts;
   }
@@ -120,8 +118,7 @@ class StoppingSleeper final : public Sleeper {
   void SleepMs(int milliseconds) override {
     clock_.SleepMs(milliseconds);
     ++sleeps;
-    if (sleeps == stopAtSleep || sleeps > 100000)
-      RequestStop();
+    if (sleeps == stopAtSleep || sleeps > 100000) RequestStop();
   }
   int stopAtSleep = 1;
   int sleeps = 0;
@@ -136,8 +133,7 @@ class StoppingClock final : public Clock {
   explicit StoppingClock(FakeClock& clock) : clock_(clock) {}
   std::time_t Now() const override {
     ++reads;
-    if (reads == stopAtRead)
-      RequestStop();
+    if (reads == stopAtRead) RequestStop();
     return clock_.Now();
   }
   int stopAtRead = -1;

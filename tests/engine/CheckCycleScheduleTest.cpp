@@ -129,8 +129,7 @@ TEST_F(CheckCycleTest, AWatchAcrossMidnightSwitchesFilesAtTheFirstPassAfterIt) {
   AddRow("127.0.0.1");
   notifier.AlwaysAnswer("127.0.0.1");
   notifier.onProbe = [this](int number) {
-    if (number == 1)
-      clock.Advance(40);  // the first pass ends after midnight
+    if (number == 1) clock.Advance(40);  // the first pass ends after midnight
   };
   RunPasses(2);
 

@@ -1,8 +1,8 @@
-#include "platform/ProgramDirectory.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include "platform/ProgramDirectory.h"
 
 namespace tarnwick {
 namespace {
