@@ -124,6 +124,23 @@ TEST_F(CheckCycleTest, LogLinesHaveTheirExactFormAndOrder) {
   EXPECT_EQ(notifier.events.front(), "4 「Tarnwick」は、監視を開始しました。");
 }
 
+TEST_F(CheckCycleTest, TheReportPageFollowsEveryPass) {
+  settings.EnableHtml = 1;
+  settings.HtmlFile = dir.File("status.html");
+  settings.HtmlReloadMinutes = "5";
+  AddRow("127.0.0.1");
+  notifier.AlwaysAnswer("127.0.0.1");
+  RunPasses(2);
+
+  const std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[2], "結果をHTMLファイルへ出力します。");
+  EXPECT_EQ(lines[5], "結果をHTMLファイルへ出力します。");
+  const std::string page = TempDir::ReadFile(settings.HtmlFile);
+  EXPECT_NE(page.find("<table"), std::string::npos);
+  EXPECT_NE(page.find("127.0.0.1"), std::string::npos);
+}
+
 TEST_F(CheckCycleTest, AWatchAcrossMidnightSwitchesFilesAtTheFirstPassAfterIt) {
   clock.Set(MakeLocalTime(2007, 5, 8, 23, 59, 30));
   AddRow("127.0.0.1");
