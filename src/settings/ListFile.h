@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/ComputerEntry.h"
+#include "platform/UserPrompt.h"
+
+// The computer list file (".ls2"): the magic line "ZNRQ" and one line of
+// fifteen comma-separated CP932 fields per computer, lines ended by CR LF.
+// Only the configuration is stored: status and times are written empty.
+namespace tarnwick {
+
+// The rows of the file at `path`, or nothing when it cannot be read or is
+// not a list file; the reason has then been shown through `prompt`. The
+// caller replaces its rows only on success, so a failed read loses nothing.
+// A file holding only the magic line gives an empty list. Every row of the
+// file is returned, also beyond MaxNumOfComputer (only add and paste refuse
+// beyond it).
+std::optional<std::vector<ComputerEntry>> ReadListFile(const std::string& path,
+                                                       UserPrompt& prompt);
+
+// Replaces the file at `path` with `rows`: all or nothing, never a partly
+// written file. True only when the new file is in place; on false the
+// reason has been shown through `prompt` and any previous file is intact.
+// Refuses an empty list, and a field that holds a comma, CR or LF (it would
+// split the row when read back).
+bool WriteListFile(const std::string& path, const std::vector<ComputerEntry>& rows,
+                   UserPrompt& prompt);
+
+// The bytes WriteListFile writes for `rows` (each field cut to 2047 bytes).
+std::string FormatListFile(const std::vector<ComputerEntry>& rows);
+
+}  // namespace tarnwick
