@@ -80,7 +80,7 @@ void BM_ReadListFile(benchmark::State& state) {
   WriteListFile(dir.File("bench.ls2"), TypicalRows(), prompt);
   for (auto _ : state) {
     auto rows = ReadListFile(dir.File("bench.ls2"), prompt);
-    if (!rows || rows->size() != kRows) state.SkipWithError("read failed");
+    if (!rows.ok() || rows.rows.size() != kRows) state.SkipWithError("read failed");
     benchmark::DoNotOptimize(rows);
   }
   state.SetItemsProcessed(state.iterations() * kRows);

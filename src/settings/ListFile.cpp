@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <initializer_list>
+#include <optional>
 
 #include "platform/CodePage.h"
 #include "platform/Messages.h"
@@ -157,30 +158,36 @@ int ReplaceFile(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
-std::optional<std::vector<ComputerEntry>> ReadListFile(const std::string& path,
-                                                       UserPrompt& prompt) {
+ListReadResult ReadListFile(const std::string& path, UserPrompt& prompt) {
+  ListReadResult result;
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) {
     ShowFileError(prompt, errno, path, Msg::ListFileReadFailed);
-    return std::nullopt;
+    result.status = ListReadStatus::OpenFailed;
+    return result;
   }
   ListFileParser parser;
   if (const int error = FeedFile(fd.get(), parser); error != 0) {
     ShowFileError(prompt, error, path, Msg::ListFileReadFailed);
-    return std::nullopt;
+    result.status = ListReadStatus::ReadFailed;
+    return result;
   }
   switch (parser.Finish()) {
     case ListFileParser::Result::Ok:
-      return parser.TakeRows();
+      result.status = ListReadStatus::Ok;
+      result.rows = parser.TakeRows();
+      break;
     case ListFileParser::Result::WrongMagic:
       ShowCaution(prompt, Text(Msg::ListNotThisProgramsFile));
-      return std::nullopt;
+      result.status = ListReadStatus::WrongMagic;
+      break;
     case ListFileParser::Result::FieldTooLong:
     case ListFileParser::Result::TooManyRows:
       ShowCaution(prompt, Text(Msg::ListInvalidFile));
-      return std::nullopt;
+      result.status = ListReadStatus::InvalidContent;
+      break;
   }
-  return std::nullopt;
+  return result;
 }
 
 std::string FormatListFile(const std::vector<ComputerEntry>& rows) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,14 +11,27 @@
 // Only the configuration is stored: status and times are written empty.
 namespace tarnwick {
 
-// The rows of the file at `path`, or nothing when it cannot be read or is
-// not a list file; the reason has then been shown through `prompt`. The
-// caller replaces its rows only on success, so a failed read loses nothing.
-// A file holding only the magic line gives an empty list. Every row of the
-// file is returned, also beyond MaxNumOfComputer (only add and paste refuse
-// beyond it).
-std::optional<std::vector<ComputerEntry>> ReadListFile(const std::string& path,
-                                                       UserPrompt& prompt);
+enum class ListReadStatus {
+  Ok,
+  OpenFailed,      // the file could not be opened (missing, refused, ...)
+  ReadFailed,      // a read failed part way
+  WrongMagic,      // not a list file
+  InvalidContent,  // a field over 2048 bytes, or an absurd number of rows
+};
+
+struct ListReadResult {
+  ListReadStatus status = ListReadStatus::OpenFailed;
+  std::vector<ComputerEntry> rows;  // empty unless status is Ok
+
+  bool ok() const { return status == ListReadStatus::Ok; }
+};
+
+// The rows of the file at `path`. On failure the reason has been shown
+// through `prompt` and no rows are returned: the caller replaces its rows
+// only on success, so a failed read loses nothing. A file holding only the
+// magic line gives an empty list. Every row of the file is returned, also
+// beyond MaxNumOfComputer (only add and paste refuse beyond it).
+ListReadResult ReadListFile(const std::string& path, UserPrompt& prompt);
 
 // Replaces the file at `path` with `rows`: all or nothing, never a partly
 // written file. True only when the new file is in place; on false the

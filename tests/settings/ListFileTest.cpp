@@ -58,27 +58,25 @@ std::string EntriesInFolder(const std::string& folder) {
 
 class ListFileTest : public ::testing::Test {
  protected:
-  std::optional<std::vector<ComputerEntry>> ReadBytes(const std::string& bytes) {
+  ListReadResult ReadBytes(const std::string& bytes) {
     test::TempDir::WriteFile(path, bytes);
     return ReadListFile(path, prompt);
   }
 
   // Rows of a file that must be read successfully, in UTF-8.
   Table Rows(const std::string& bytes) {
-    const auto rows = ReadBytes(bytes);
-    EXPECT_TRUE(rows) << bytes;
+    const auto read = ReadBytes(bytes);
+    EXPECT_TRUE(read.ok()) << bytes;
     Table out;
-    if (rows) {
-      for (const ComputerEntry& row : *rows) out.push_back(Utf8Fields(row));
-    }
+    for (const ComputerEntry& row : read.rows) out.push_back(Utf8Fields(row));
     return out;
   }
 
   // The caller's side: rows are replaced only when the read succeeded.
   bool Load(MemoryRows& rows) {
     auto read = ReadListFile(path, prompt);
-    if (read) rows.ReplaceAll(std::move(*read));
-    return read.has_value();
+    if (read.ok()) rows.ReplaceAll(std::move(read.rows));
+    return read.ok();
   }
 
   std::vector<ComputerEntry> TwoComputers() const {
@@ -104,18 +102,18 @@ TEST_F(ListFileTest, SaveThenReadKeepsTheConfigurationAndClearsStatusAndTimes) {
                               "web,127.0.0.1,,WEB,80,,,,○,,,\"/opt/my tools/restore\" -q,,,\r\n"));
 
   const auto read = ReadListFile(path, prompt);
-  ASSERT_TRUE(read);
-  ASSERT_EQ(read->size(), 2U);
+  ASSERT_TRUE(read.ok());
+  ASSERT_EQ(read.rows.size(), 2U);
   for (std::size_t r = 0; r < 2; ++r) {
     for (std::size_t f = 0; f < kFieldCount; ++f) {
       const Field field = static_cast<Field>(f);
       if (field == Field::Status) {
-        EXPECT_EQ((*read)[r][field], StatusUnknownText());
+        EXPECT_EQ(read.rows[r][field], StatusUnknownText());
       } else if (field == Field::LastUpTime || field == Field::LastDownTime ||
                  field == Field::LastCheckTime) {
-        EXPECT_EQ((*read)[r][field], "");
+        EXPECT_EQ(read.rows[r][field], "");
       } else {
-        EXPECT_EQ((*read)[r][field], saved[r][field]) << r << "/" << f;
+        EXPECT_EQ(read.rows[r][field], saved[r][field]) << r << "/" << f;
       }
     }
   }
@@ -130,7 +128,7 @@ TEST_F(ListFileTest, MagicLineRules) {
   EXPECT_EQ(Rows("ZNRQ\r\n\r\n"), Table{Fields({})});
 
   for (const std::string bad : {"znrq\r\na\r\n", "ZNR", "", "ZNRX\r\n", "\r\nZNRQ\r\n"}) {
-    EXPECT_FALSE(ReadBytes(bad)) << bad;
+    EXPECT_EQ(ReadBytes(bad).status, ListReadStatus::WrongMagic) << bad;
   }
   const auto shown = prompt.shown();
   ASSERT_EQ(shown.size(), 5U);
@@ -196,17 +194,19 @@ TEST_F(ListFileTest, FieldLimitIs2048BytesAndAFailedReadLeavesTheRowsAsTheyWere)
 }
 
 TEST_F(ListFileTest, RowsBeyondTheSafetyBoundMakeTheFileInvalid) {
-  EXPECT_FALSE(ReadBytes("ZNRQ\r\n" + std::string(ListFileParser::kMaxRows + 1, '\r')));
+  EXPECT_EQ(ReadBytes("ZNRQ\r\n" + std::string(ListFileParser::kMaxRows + 1, '\r')).status,
+            ListReadStatus::InvalidContent);
   EXPECT_EQ(prompt.shown().at(0).text, Text(Msg::ListInvalidFile));
   const auto atTheBound = ReadBytes("ZNRQ\r\n" + std::string(ListFileParser::kMaxRows, '\r'));
-  ASSERT_TRUE(atTheBound);
-  EXPECT_EQ(atTheBound->size(), ListFileParser::kMaxRows);
+  ASSERT_TRUE(atTheBound.ok());
+  EXPECT_EQ(atTheBound.rows.size(), ListFileParser::kMaxRows);
 }
 
 TEST_F(ListFileTest, UnreadableFilesAreReportedWithTheirPath) {
   const std::string missing = dir.File("missing.ls2");
-  EXPECT_FALSE(ReadListFile(missing, prompt));
-  EXPECT_FALSE(ReadListFile(dir.path(), prompt));  // a folder: the read fails
+  EXPECT_EQ(ReadListFile(missing, prompt).status, ListReadStatus::OpenFailed);
+  // A folder opens, but its read fails.
+  EXPECT_EQ(ReadListFile(dir.path(), prompt).status, ListReadStatus::ReadFailed);
   const auto shown = prompt.shown();
   ASSERT_EQ(shown.size(), 2U);
   EXPECT_EQ(shown[0].text, missing + Sjis(" が見つかりませんでした。"));
@@ -239,7 +239,7 @@ TEST_F(ListFileTest, WriteRefusesWhatCouldNotBeReadBack) {
   rows[0][Field::LastCheckTime] = "a,b";
   rows[0][Field::RestoreProgram] = std::string(2047, 'p') + ",tail";
   ASSERT_TRUE(WriteListFile(path, rows, prompt));
-  EXPECT_EQ((*ReadListFile(path, prompt))[0][Field::RestoreProgram], std::string(2047, 'p'));
+  EXPECT_EQ(ReadListFile(path, prompt).rows.at(0)[Field::RestoreProgram], std::string(2047, 'p'));
 }
 
 TEST_F(ListFileTest, LongFieldsAreCutWithoutSplittingACharacter) {
@@ -251,8 +251,8 @@ TEST_F(ListFileTest, LongFieldsAreCutWithoutSplittingACharacter) {
   }();
   ASSERT_TRUE(WriteListFile(path, rows, prompt));
   const auto read = ReadListFile(path, prompt);
-  ASSERT_TRUE(read);
-  EXPECT_EQ((*read)[0][Field::DownProgram].size(), 2047U);  // "x" and 1023 characters
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.rows[0][Field::DownProgram].size(), 2047U);  // "x" and 1023 characters
 }
 
 TEST_F(ListFileTest, FailedSaveKeepsThePreviousFile) {
@@ -333,10 +333,8 @@ TEST(ListFileParserFuzz, RandomInputParsesTheSameInAnyPieces) {
       test::TempDir::WriteFile(dir.File("fuzz.ls2"), input);
       test::RecordingPrompt prompt;
       const auto read = ReadListFile(dir.File("fuzz.ls2"), prompt);
-      ASSERT_EQ(read.has_value(), wholeResult == ListFileParser::Result::Ok);
-      if (read) {
-        ASSERT_EQ(read->size(), whole.size());
-      }
+      ASSERT_EQ(read.ok(), wholeResult == ListFileParser::Result::Ok);
+      ASSERT_EQ(read.rows.size(), whole.size());
     }
 
     ListFileParser pieces;
