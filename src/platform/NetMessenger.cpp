@@ -42,8 +42,7 @@ class Deadline {
   int RemainingMs() const {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(end_ - SteadyClock::now()).count();
-    if (left <= 0)
-      return 0;
+    if (left <= 0) return 0;
     return left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left);
   }
 
@@ -55,30 +54,22 @@ bool WaitFor(int fd, short events, const Deadline& deadline) {
   for (;;) {
     pollfd entry{fd, events, 0};
     const int ready = ::poll(&entry, 1, deadline.RemainingMs());
-    if (ready > 0)
-      return true;
-    if (ready == 0)
-      return false;
-    if (errno != EINTR)
-      return false;
+    if (ready > 0) return true;
+    if (ready == 0) return false;
+    if (errno != EINTR) return false;
   }
 }
 
 UniqueFd ConnectOne(const addrinfo& candidate, const Deadline& deadline) {
   UniqueFd fd(::socket(candidate.ai_family, candidate.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                        candidate.ai_protocol));
-  if (!fd.valid())
-    return {};
-  if (::connect(fd.get(), candidate.ai_addr, candidate.ai_addrlen) == 0)
-    return fd;
-  if (errno != EINPROGRESS)
-    return {};
-  if (!WaitFor(fd.get(), POLLOUT, deadline))
-    return {};
+  if (!fd.valid()) return {};
+  if (::connect(fd.get(), candidate.ai_addr, candidate.ai_addrlen) == 0) return fd;
+  if (errno != EINPROGRESS) return {};
+  if (!WaitFor(fd.get(), POLLOUT, deadline)) return {};
   int error = 0;
   socklen_t length = sizeof error;
-  if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-    return {};
+  if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return {};
   return fd;
 }
 
@@ -89,8 +80,7 @@ UniqueFd Connect(const std::string& host, int port, const Deadline& deadline) {
   hints.ai_flags = AI_NUMERICSERV;
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
-  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0)
-    return {};
+  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) return {};
   UniqueFd fd;
   for (const addrinfo* candidate = found; candidate != nullptr && !fd.valid();
        candidate = candidate->ai_next) {
@@ -109,8 +99,7 @@ bool SendAll(int fd, const std::string& bytes, const Deadline& deadline) {
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!WaitFor(fd, POLLOUT, deadline))
-        return false;
+      if (!WaitFor(fd, POLLOUT, deadline)) return false;
     } else {
       return false;
     }
@@ -128,8 +117,7 @@ bool ReceiveExactly(int fd, std::size_t count, std::string& out, const Deadline&
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!WaitFor(fd, POLLIN, deadline))
-        return false;
+      if (!WaitFor(fd, POLLIN, deadline)) return false;
     } else {
       return false;  // closed by the peer, or an error
     }
@@ -146,18 +134,14 @@ struct NbssPacket {
 std::optional<NbssPacket> ReceivePacket(int fd, const Deadline& deadline) {
   for (;;) {
     std::string header;
-    if (!ReceiveExactly(fd, 4, header, deadline))
-      return std::nullopt;
+    if (!ReceiveExactly(fd, 4, header, deadline)) return std::nullopt;
     const auto byte = [&header](std::size_t i) { return static_cast<unsigned char>(header[i]); };
     const std::size_t length = (static_cast<std::size_t>(byte(1) & 1U) << 16) |
                                (static_cast<std::size_t>(byte(2)) << 8) | byte(3);
-    if (length > kMaxReplyLength)
-      return std::nullopt;
+    if (length > kMaxReplyLength) return std::nullopt;
     NbssPacket packet{byte(0), {}};
-    if (!ReceiveExactly(fd, length, packet.payload, deadline))
-      return std::nullopt;
-    if (packet.type != kNbssKeepAlive)
-      return packet;
+    if (!ReceiveExactly(fd, length, packet.payload, deadline)) return std::nullopt;
+    if (packet.type != kNbssKeepAlive) return packet;
   }
 }
 
@@ -213,8 +197,7 @@ bool RequestSession(int fd, std::string_view called, std::string_view calling,
                     const Deadline& deadline) {
   const std::string names = EncodedNetbiosName(called, kNameTypeMessenger) +
                             EncodedNetbiosName(calling, kNameTypeWorkstation);
-  if (!SendAll(fd, NbssFrame(kNbssSessionRequest, names), deadline))
-    return false;
+  if (!SendAll(fd, NbssFrame(kNbssSessionRequest, names), deadline)) return false;
   const auto reply = ReceivePacket(fd, deadline);
   return reply && reply->type == kNbssPositiveResponse;
 }
@@ -234,8 +217,7 @@ class SmbExchange {
       return std::nullopt;
     }
     const auto reply = ReceivePacket(fd_, deadline_);
-    if (!reply || reply->type != kNbssMessage)
-      return std::nullopt;
+    if (!reply || reply->type != kNbssMessage) return std::nullopt;
     return ReplyWords(reply->payload, command);
   }
 
@@ -253,8 +235,7 @@ class SmbExchange {
     AppendUint16(smb, 0);  // UID: no session
     AppendUint16(smb, mid);
     smb.push_back(static_cast<char>(words.size()));
-    for (const std::uint16_t word : words)
-      AppendUint16(smb, word);
+    for (const std::uint16_t word : words) AppendUint16(smb, word);
     AppendUint16(smb, static_cast<std::uint16_t>(bytes.size()));
     smb += bytes;
     return smb;
@@ -266,13 +247,10 @@ class SmbExchange {
     if (reply.size() < kSmbHeaderLength + 1 || reply.compare(0, 4, "\xFFSMB", 4) != 0) {
       return std::nullopt;
     }
-    if (byte(4) != command)
-      return std::nullopt;
-    if ((byte(5) | byte(6) | byte(7) | byte(8)) != 0)
-      return std::nullopt;
+    if (byte(4) != command) return std::nullopt;
+    if ((byte(5) | byte(6) | byte(7) | byte(8)) != 0) return std::nullopt;
     const std::size_t count = byte(kSmbHeaderLength);
-    if (reply.size() < kSmbHeaderLength + 1 + 2 * count)
-      return std::nullopt;
+    if (reply.size() < kSmbHeaderLength + 1 + 2 * count) return std::nullopt;
     std::vector<std::uint16_t> words;
     for (std::size_t i = 0; i < count; ++i) {
       const std::size_t at = kSmbHeaderLength + 1 + 2 * i;
@@ -303,13 +281,11 @@ bool SendMessage(SmbExchange& smb, std::string_view sender, std::string_view rec
   std::string_view rest = text;
   while (!rest.empty()) {
     std::size_t take = CutCp932(rest, kTextBlockBytes).size();
-    if (take == 0)
-      take = rest.size() < kTextBlockBytes ? rest.size() : kTextBlockBytes;
+    if (take == 0) take = rest.size() < kTextBlockBytes ? rest.size() : kTextBlockBytes;
     std::string block(1, '\x01');
     AppendUint16(block, static_cast<std::uint16_t>(take));
     block.append(rest.substr(0, take));
-    if (!smb.Call(kSmbSendText, {group}, block))
-      return false;
+    if (!smb.Call(kSmbSendText, {group}, block)) return false;
     rest.remove_prefix(take);
   }
   return smb.Call(kSmbSendEnd, {group}, {}).has_value();
@@ -317,16 +293,13 @@ bool SendMessage(SmbExchange& smb, std::string_view sender, std::string_view rec
 
 std::string LocalComputerName() {
   char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0)
-    return "LOCALHOST";
+  if (::gethostname(name, sizeof name - 1) != 0) return "LOCALHOST";
   std::string host(name);
   host = host.substr(0, host.find('.'));
   return host.empty() ? "LOCALHOST" : host;
 }
 
-bool IsBlankOrControl(unsigned char c) {
-  return c <= 0x20 || c == 0x7F;
-}
+bool IsBlankOrControl(unsigned char c) { return c <= 0x20 || c == 0x7F; }
 
 }  // namespace
 
@@ -351,25 +324,20 @@ std::size_t NetMessenger::Utf16Length(std::string_view cp932) {
   std::size_t units = 0;
   for (const char c : Utf8FromCp932(cp932)) {
     const auto b = static_cast<unsigned char>(c);
-    if ((b & 0xC0U) != 0x80U)
-      ++units;
-    if (b >= 0xF0U)
-      ++units;  // outside the BMP: a surrogate pair
+    if ((b & 0xC0U) != 0x80U) ++units;
+    if (b >= 0xF0U) ++units;  // outside the BMP: a surrogate pair
   }
   return units;
 }
 
 bool NetMessenger::IsAcceptableRecipient(std::string_view recipient) {
-  if (recipient.empty() || recipient.front() == '-')
-    return false;
+  if (recipient.empty() || recipient.front() == '-') return false;
   for (std::size_t i = 0; i < recipient.size(); ++i) {
     const auto c = static_cast<unsigned char>(recipient[i]);
     if (IsCp932LeadByte(c)) {
-      if (i + 1 >= recipient.size())
-        return false;  // a cut-off character
+      if (i + 1 >= recipient.size()) return false;  // a cut-off character
       // The ideographic space is a blank too.
-      if (c == 0x81 && static_cast<unsigned char>(recipient[i + 1]) == 0x40)
-        return false;
+      if (c == 0x81 && static_cast<unsigned char>(recipient[i + 1]) == 0x40) return false;
       ++i;
     } else if (IsBlankOrControl(c)) {
       return false;
@@ -379,16 +347,13 @@ bool NetMessenger::IsAcceptableRecipient(std::string_view recipient) {
 }
 
 bool NetMessenger::Send(std::string_view recipient, std::string_view text) const {
-  if (!IsAcceptableRecipient(recipient))
-    return false;
-  if (Utf16Length(text) > kMaxTextUnits)
-    return false;
+  if (!IsAcceptableRecipient(recipient)) return false;
+  if (Utf16Length(text) > kMaxTextUnits) return false;
 
   const Deadline deadline(options_.timeout);
   const std::string host = options_.address.empty() ? std::string(recipient) : options_.address;
   UniqueFd connection = Connect(host, options_.port, deadline);
-  if (!connection.valid())
-    return false;
+  if (!connection.valid()) return false;
 
   std::string sender = options_.sender.empty() ? LocalComputerName() : options_.sender;
   sender = std::string(CutCp932(sender, kNetbiosNameLength));

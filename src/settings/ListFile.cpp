@@ -86,9 +86,10 @@ std::optional<std::string> SeparatorInFields(const std::vector<ComputerEntry>& r
       const std::string column = ColumnHeading(field).empty()
                                      ? FormatText(Msg::ListColumnNumber, {std::to_string(f + 1)})
                                      : ColumnHeading(field);
-      return FormatText(Msg::ListFieldHasSeparator,
-                        {std::to_string(r + 1),
-                         CutToReadLimit(Field::ComputerName, rows[r][Field::ComputerName]), column});
+      return FormatText(
+          Msg::ListFieldHasSeparator,
+          {std::to_string(r + 1), CutToReadLimit(Field::ComputerName, rows[r][Field::ComputerName]),
+           column});
     }
   }
   return std::nullopt;

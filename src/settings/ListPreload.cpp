@@ -28,8 +28,8 @@ ListPreload PreloadListFile(const AppSettings& settings, UserPrompt& prompt) {
     preload.startWatch = settings.AutoStart == 1;
     preload.rows = std::move(read.rows);
   } else if (!IsFileError(read.status)) {
-    ShowError(prompt, settings.AutoStart == 1 ? Msg::ListAutoStartWithoutPreload
-                                              : Msg::ListPreloadFailed);
+    ShowError(prompt,
+              settings.AutoStart == 1 ? Msg::ListAutoStartWithoutPreload : Msg::ListPreloadFailed);
   }
   return preload;
 }

@@ -1,8 +1,7 @@
-#include "platform/NetMessenger.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/CodePage.h"
+#include "platform/NetMessenger.h"
 #include "support/SambaServer.h"
 #include "support/SyslogReceiver.h"
 
@@ -30,8 +29,8 @@ class NetMessengerWithPeer : public ::testing::Test {
 };
 
 TEST_F(NetMessengerWithPeer, JapaneseMessageArrivesIntact) {
-  const std::string text = Cp932FromUtf8(
-      "(2007/05/08 10:00:00)サーバー(PING)(127.0.0.1)は応答がありませんでした。");
+  const std::string text =
+      Cp932FromUtf8("(2007/05/08 10:00:00)サーバー(PING)(127.0.0.1)は応答がありませんでした。");
   ASSERT_TRUE(MessengerFor(peer.port(), "JAPANESE").Send("ADMINPC", text));
   const auto received = peer.ReceivedMessage("JAPANESE");
   ASSERT_TRUE(received) << peer.Log();

@@ -1,6 +1,5 @@
-#include "settings/ListFile.h"
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -8,11 +7,10 @@
 
 #include <random>
 
-#include <gtest/gtest.h>
-
 #include "engine/MemoryRows.h"
 #include "platform/CodePage.h"
 #include "platform/Messages.h"
+#include "settings/ListFile.h"
 #include "settings/ListFileParser.h"
 #include "support/RecordingPrompt.h"
 #include "support/TempDir.h"
@@ -96,10 +94,11 @@ TEST_F(ListFileTest, SaveThenReadKeepsTheConfigurationAndClearsStatusAndTimes) {
   const auto saved = TwoComputers();
   ASSERT_TRUE(WriteListFile(path, saved, prompt));
   EXPECT_TRUE(prompt.shown().empty());
-  EXPECT_EQ(test::TempDir::ReadFile(path),
-            "ZNRQ\r\n" + Sjis("ファイルサーバー,192.168.0.10,,PING,,,,○,,○,/usr/bin/logger down,,,○,"
-                              "admin@example.com;ops@example.com\r\n"
-                              "web,127.0.0.1,,WEB,80,,,,○,,,\"/opt/my tools/restore\" -q,,,\r\n"));
+  EXPECT_EQ(
+      test::TempDir::ReadFile(path),
+      "ZNRQ\r\n" + Sjis("ファイルサーバー,192.168.0.10,,PING,,,,○,,○,/usr/bin/logger down,,,○,"
+                        "admin@example.com;ops@example.com\r\n"
+                        "web,127.0.0.1,,WEB,80,,,,○,,,\"/opt/my tools/restore\" -q,,,\r\n"));
 
   const auto read = ReadListFile(path, prompt);
   ASSERT_TRUE(read.ok());
@@ -147,9 +146,9 @@ TEST_F(ListFileTest, SeparatorRules) {
             Fields({"n", "1.2.3.4", "不明", "PING", "", "", "", "", "", "", "", "", "", "", ""}));
   // A sixteenth field starts the next row.
   EXPECT_EQ(Rows("ZNRQ\r\n0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,next\r\n"),
-            (Table{Fields({"0", "1", "不明", "3", "4", "", "", "7", "8", "9", "10", "11", "",
-                                 "13", "14"}),
-                         Fields({"next"})}));
+            (Table{Fields({"0", "1", "不明", "3", "4", "", "", "7", "8", "9", "10", "11", "", "13",
+                           "14"}),
+                   Fields({"next"})}));
 }
 
 TEST_F(ListFileTest, LoneLfActsAsACommaSoAnLfFileIsOneRowStream) {
@@ -315,7 +314,10 @@ TEST_F(ListFileTest, SaveThroughASymbolicLinkReplacesItsTarget) {
 // sanitizers), and the piecewise result always equals the whole one.
 TEST(ListFileParserFuzz, RandomInputParsesTheSameInAnyPieces) {
   std::mt19937 random(20070508);
-  const std::string alphabet = std::string("ZNRQ,\r\n\x81\x9B" "ab", 11);
+  const std::string alphabet = std::string(
+      "ZNRQ,\r\n\x81\x9B"
+      "ab",
+      11);
   for (int round = 0; round < 20000; ++round) {
     std::string input = round % 3 == 0 ? "ZNRQ\r\n" : "";
     const std::size_t length = random() % 300;

@@ -1,8 +1,7 @@
-#include "settings/ListPreload.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/Messages.h"
+#include "settings/ListPreload.h"
 #include "support/RecordingPrompt.h"
 #include "support/TempDir.h"
 
@@ -56,9 +55,9 @@ TEST_F(ListPreloadTest, AutoStartWithoutAUsableFileSaysSoAndDoesNotWatch) {
   test::TempDir::WriteFile(dir.File("bad.ls2"), "znrq\r\n");
   preload = Preload(1, dir.File("bad.ls2"));
   EXPECT_FALSE(preload.loaded || preload.startWatch);
-  EXPECT_EQ(Texts(), (std::vector{Text(Msg::ListAutoStartWithoutPreload),
-                                   Text(Msg::ListNotThisProgramsFile),
-                                   Text(Msg::ListAutoStartWithoutPreload)}));
+  EXPECT_EQ(Texts(),
+            (std::vector{Text(Msg::ListAutoStartWithoutPreload), Text(Msg::ListNotThisProgramsFile),
+                         Text(Msg::ListAutoStartWithoutPreload)}));
 }
 
 TEST_F(ListPreloadTest, WithoutAutoStartOnlyAFailedReadIsReported) {

@@ -66,8 +66,7 @@ SambaServer::SambaServer(bool acceptMessages) : messages_(dir_.File("messages"))
 }
 
 SambaServer::~SambaServer() {
-  if (pid_ <= 0)
-    return;
+  if (pid_ <= 0) return;
   // smbd forks one child per connection into its process group.
   ::kill(-pid_, SIGTERM);
   const auto giveUp = steady_clock::now() + milliseconds(5000);
@@ -117,8 +116,7 @@ bool SambaServer::Start() {
   std::vector<std::string> args = {
       "/usr/sbin/smbd", "-F", "--no-process-group", "--debug-stdout", "-d", "1", "-s", conf};
   std::vector<char*> argv;
-  for (auto& arg : args)
-    argv.push_back(arg.data());
+  for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
@@ -133,8 +131,7 @@ bool SambaServer::Start() {
   const int rc = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0)
-    pid_ = -1;
+  if (rc != 0) pid_ = -1;
   return rc == 0;
 }
 
@@ -145,26 +142,21 @@ bool SambaServer::WaitUntilListening() {
       pid_ = -1;
       return false;
     }
-    if (CanConnect(port_))
-      return true;
+    if (CanConnect(port_)) return true;
     std::this_thread::sleep_for(milliseconds(50));
   }
   return false;
 }
 
-std::string SambaServer::Log() const {
-  return TempDir::ReadFile(dir_.File("smbd.out"));
-}
+std::string SambaServer::Log() const { return TempDir::ReadFile(dir_.File("smbd.out")); }
 
 std::optional<std::string> SambaServer::ReceivedMessage(const std::string& sender,
                                                         milliseconds wait) const {
   const std::string path = messages_ + "/" + sender + ".msg";
   const auto giveUp = steady_clock::now() + wait;
   for (;;) {
-    if (TempDir::Exists(path))
-      return TempDir::ReadFile(path);
-    if (steady_clock::now() > giveUp)
-      return std::nullopt;
+    if (TempDir::Exists(path)) return TempDir::ReadFile(path);
+    if (steady_clock::now() > giveUp) return std::nullopt;
     std::this_thread::sleep_for(milliseconds(20));
   }
 }
