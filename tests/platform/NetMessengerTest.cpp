@@ -1,7 +1,14 @@
+#include "platform/NetMessenger.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
+#include "engine/Notifier.h"
 #include "platform/CodePage.h"
-#include "platform/NetMessenger.h"
+#include "support/RecordingPrompt.h"
 #include "support/SambaServer.h"
 #include "support/SyslogReceiver.h"
 
@@ -69,6 +76,21 @@ TEST_F(NetMessengerWithPeer, OverlongTextNeverReachesThePeer) {
   EXPECT_TRUE(MessengerFor(peer.port(), "EXACT").Send("ADMINPC", text));
   EXPECT_EQ(peer.ReceivedMessage("EXACT"), text);
   EXPECT_FALSE(peer.ReceivedMessage("OVERLONG", std::chrono::milliseconds(300)));
+}
+
+TEST_F(NetMessengerWithPeer, NotifierSendsAsThisComputer) {
+  ::setenv("TARNWICK_NETSEND_ADDRESS", "127.0.0.1", 1);
+  ::setenv("TARNWICK_NETSEND_PORT", std::to_string(peer.port()).c_str(), 1);
+  AppSettings settings;
+  test::RecordingPrompt prompt;
+  const bool sent = Notifier(settings, prompt).SendNetMessage("ADMINPC", "from the notifier");
+  ::unsetenv("TARNWICK_NETSEND_ADDRESS");
+  ::unsetenv("TARNWICK_NETSEND_PORT");
+  ASSERT_TRUE(sent);
+  char host[256] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+  const std::string sender = std::string(host).substr(0, std::string(host).find('.'));
+  EXPECT_EQ(peer.ReceivedMessage(sender.substr(0, 15)), "from the notifier");
 }
 
 TEST(NetMessenger, PeerThatRefusesMessagesIsAFailure) {

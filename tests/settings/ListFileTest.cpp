@@ -241,19 +241,6 @@ TEST_F(ListFileTest, WriteRefusesWhatCouldNotBeReadBack) {
   EXPECT_EQ(ReadListFile(path, prompt).rows.at(0)[Field::RestoreProgram], std::string(2047, 'p'));
 }
 
-TEST_F(ListFileTest, LongFieldsAreCutWithoutSplittingACharacter) {
-  auto rows = TwoComputers();
-  rows[0][Field::DownProgram] = "x" + [] {
-    std::string s;
-    for (int i = 0; i < 1100; ++i) s += Cp932FromUtf8("あ");
-    return s;
-  }();
-  ASSERT_TRUE(WriteListFile(path, rows, prompt));
-  const auto read = ReadListFile(path, prompt);
-  ASSERT_TRUE(read.ok());
-  EXPECT_EQ(read.rows[0][Field::DownProgram].size(), 2047U);  // "x" and 1023 characters
-}
-
 TEST_F(ListFileTest, FailedSaveKeepsThePreviousFile) {
   const std::string old = "ZNRQ\r\nprevious\r\n";
   test::TempDir::WriteFile(path, old);
