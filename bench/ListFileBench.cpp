@@ -1,9 +1,10 @@
-#include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <benchmark/benchmark.h>
 
 #include "platform/CodePage.h"
 #include "platform/UserPrompt.h"

@@ -1,5 +1,6 @@
+#include "settings/ListFile.h"
+
 #include <dirent.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -7,10 +8,11 @@
 
 #include <random>
 
+#include <gtest/gtest.h>
+
 #include "engine/MemoryRows.h"
 #include "platform/CodePage.h"
 #include "platform/Messages.h"
-#include "settings/ListFile.h"
 #include "settings/ListFileParser.h"
 #include "support/RecordingPrompt.h"
 #include "support/TempDir.h"

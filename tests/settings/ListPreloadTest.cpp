@@ -1,7 +1,8 @@
+#include "settings/ListPreload.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/Messages.h"
-#include "settings/ListPreload.h"
 #include "support/RecordingPrompt.h"
 #include "support/TempDir.h"
 
