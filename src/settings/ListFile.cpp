@@ -56,7 +56,8 @@ void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg o
   Msg id = otherwise;
   if (error == ENOENT || error == ENOTDIR) id = Msg::ListFileNotFound;
   if (error == EACCES || error == EPERM || error == EROFS) id = Msg::ListFileAccessDenied;
-  prompt.Show(FormatText(id, {path}), Text(Msg::CaptionError), PromptIcon::Error);
+  // File names are UTF-8 on this system; the message is CP932.
+  prompt.Show(FormatText(id, {Cp932FromUtf8(path)}), Text(Msg::CaptionError), PromptIcon::Error);
 }
 
 void ShowCaution(UserPrompt& prompt, const std::string& text) {

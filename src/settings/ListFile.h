@@ -9,6 +9,7 @@
 // The computer list file (".ls2"): the magic line "ZNRQ" and one line of
 // fifteen comma-separated CP932 fields per computer, lines ended by CR LF.
 // Only the configuration is stored: status and times are written empty.
+// Paths are the system's own file names (UTF-8), not CP932 texts.
 namespace tarnwick {
 
 enum class ListReadStatus {

@@ -1,5 +1,6 @@
 #include "settings/ListPreload.h"
 
+#include "platform/CodePage.h"
 #include "platform/Messages.h"
 #include "settings/ListFile.h"
 
@@ -22,7 +23,8 @@ ListPreload PreloadListFile(const AppSettings& settings, UserPrompt& prompt) {
     if (settings.AutoStart == 1) ShowError(prompt, Msg::ListAutoStartWithoutPreload);
     return preload;
   }
-  ListReadResult read = ReadListFile(settings.PreloadFile, prompt);
+  // Settings texts are CP932; the file system's names are UTF-8.
+  ListReadResult read = ReadListFile(Utf8FromCp932(settings.PreloadFile), prompt);
   if (read.ok()) {
     preload.loaded = true;
     preload.startWatch = settings.AutoStart == 1;

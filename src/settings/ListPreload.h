@@ -14,7 +14,7 @@ struct ListPreload {
   std::vector<ComputerEntry> rows;
 };
 
-// The list file named in PreloadFile, read at start-up, with its messages:
+// The list file named in PreloadFile (a CP932 text), read at start-up, with its messages:
 // with AutoStart a missing name or a file that is not a list file shows the
 // automatic-start message, without it a file that is not a list file shows
 // the preload message. A file that cannot be opened or read shows only its

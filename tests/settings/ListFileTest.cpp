@@ -214,6 +214,10 @@ TEST_F(ListFileTest, UnreadableFilesAreReportedWithTheirPath) {
   EXPECT_EQ(shown[0].caption, Text(Msg::CaptionError));
   EXPECT_EQ(shown[0].icon, PromptIcon::Error);
   EXPECT_EQ(shown[1].text, dir.path() + Sjis(" の読み込み中にエラーが発生しました。"));
+
+  // File names are UTF-8 on disk and CP932 in the message.
+  EXPECT_EQ(ReadListFile(dir.File("無い.ls2"), prompt).status, ListReadStatus::OpenFailed);
+  EXPECT_EQ(prompt.shown().at(2).text, Sjis(dir.File("無い.ls2") + " が見つかりませんでした。"));
 }
 
 TEST_F(ListFileTest, WriteRefusesWhatCouldNotBeReadBack) {

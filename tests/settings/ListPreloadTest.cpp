@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/CodePage.h"
 #include "platform/Messages.h"
 #include "support/RecordingPrompt.h"
 #include "support/TempDir.h"
@@ -29,13 +30,14 @@ class ListPreloadTest : public ::testing::Test {
 };
 
 TEST_F(ListPreloadTest, AGoodFileIsLoadedAndStartsTheWatchOnlyWithAutoStart) {
-  test::TempDir::WriteFile(dir.File("a.ls2"), "ZNRQ\r\none\r\ntwo\r\n");
-  auto preload = Preload(1, dir.File("a.ls2"));
+  // The setting holds CP932; the file's name on disk is UTF-8.
+  test::TempDir::WriteFile(dir.File("監視.ls2"), "ZNRQ\r\none\r\ntwo\r\n");
+  auto preload = Preload(1, Cp932FromUtf8(dir.File("監視.ls2")));
   EXPECT_TRUE(preload.loaded);
   EXPECT_TRUE(preload.startWatch);
   EXPECT_EQ(preload.rows.size(), 2U);
 
-  preload = Preload(0, dir.File("a.ls2"));
+  preload = Preload(0, Cp932FromUtf8(dir.File("監視.ls2")));
   EXPECT_TRUE(preload.loaded);
   EXPECT_FALSE(preload.startWatch);
 
