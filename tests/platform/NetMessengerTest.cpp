@@ -1,5 +1,8 @@
 #include "platform/NetMessenger.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -8,6 +11,7 @@
 
 #include "engine/Notifier.h"
 #include "platform/CodePage.h"
+#include "platform/UniqueFd.h"
 #include "support/RecordingPrompt.h"
 #include "support/SambaServer.h"
 #include "support/SyslogReceiver.h"
@@ -108,6 +112,25 @@ TEST(NetMessenger, NothingListeningIsAFailure) {
   NetMessengerOptions byName;
   byName.port = port;
   EXPECT_FALSE(NetMessenger(byName).Send("localhost", "x"));
+}
+
+TEST(NetMessenger, SilentPeerIsAFailureWithinTheTimeOut) {
+  // A listener that takes the connection (in its backlog) and never answers.
+  UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener.get(), 4), 0);
+  ASSERT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+  NetMessengerOptions options = MessengerFor(ntohs(address.sin_port), "SILENT").options();
+  options.timeout = std::chrono::milliseconds(300);
+  options.sessionRequest = true;
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(NetMessenger(options).Send("ADMINPC", "x"));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
 }
 
 TEST(NetMessenger, UnsafeOrOverlongRecipientsAreRefused) {
