@@ -1,6 +1,7 @@
 #include "engine/Notifier.h"
 
 #include "platform/Messages.h"
+#include "platform/NetMessenger.h"
 
 namespace tarnwick {
 
@@ -22,8 +23,8 @@ bool Notifier::WriteEventLog(EventType type, std::string_view text) {
   return eventLog_.Write(type, text);
 }
 
-bool Notifier::SendNetMessage(std::string_view /*recipient*/, std::string_view /*text*/) {
-  return false;
+bool Notifier::SendNetMessage(std::string_view recipient, std::string_view text) {
+  return NetMessenger(NetMessengerOptions::FromEnvironment()).Send(recipient, text);
 }
 
 int Notifier::SendMail(std::string_view /*server*/, std::string_view /*sender*/,

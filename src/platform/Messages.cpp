@@ -92,6 +92,28 @@ constexpr Entry kCatalogue[] = {
     // Net send
 
     // List file
+    {Msg::ListNotThisProgramsFile,
+     "このファイルは「Tarnwick」のファイルではありません。"
+     "このバージョンより前のファイルはサポートされていません。"},
+    {Msg::ListInvalidFile, "このファイルは「Tarnwick」のファイルではありません。"},
+    {Msg::ListNothingToSave, "監視するコンピュータが存在しません。"},
+    {Msg::ListSaveBeforeLoad,
+     "コンピュータリストの変更がファイルへ保存されていません。"
+     "ロードする前に現在のコンピュータリストを保存しますか。"},
+    {Msg::ListAutoStartWithoutPreload,
+     "自動起動が設定されていますが、プレロードファイルが指定されていません。"},
+    {Msg::ListPreloadFailed, "プレロードファイルの読み込みに失敗しました。"},
+    {Msg::ListExitWithoutSaving,
+     "コンピュータリストの変更がファイルへ保存されていません。保存せずに終了してよろしいですか。"},
+    {Msg::ListFileFilter, "Tarnwick 設定ファイル(*.ls2)|*.ls2||"},
+    {Msg::ListFileNotFound, "%1 が見つかりませんでした。"},
+    {Msg::ListFileAccessDenied, "%1 へのｱｸｾｽは拒否されました。"},
+    {Msg::ListFileReadFailed, "%1 の読み込み中にエラーが発生しました。"},
+    {Msg::ListFileWriteFailed, "%1 への書き込み中にエラーが発生しました。"},
+    {Msg::ListFieldHasSeparator,
+     "%1 行目のコンピュータ「%2」の「%3」にカンマまたは改行が含まれているため、"
+     "コンピュータリストファイルに保存できません。"},
+    {Msg::ListColumnNumber, "%1 列目"},
 
     // Mail session
 

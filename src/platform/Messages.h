@@ -82,6 +82,20 @@ enum class Msg {
   // Net send
 
   // List file
+  ListNotThisProgramsFile,  // wrong magic
+  ListInvalidFile,          // over-long field
+  ListNothingToSave,
+  ListSaveBeforeLoad,
+  ListAutoStartWithoutPreload,
+  ListPreloadFailed,
+  ListExitWithoutSaving,
+  ListFileFilter,
+  ListFileNotFound,      // %1: the path
+  ListFileAccessDenied,  // %1: the path
+  ListFileReadFailed,    // %1: the path
+  ListFileWriteFailed,   // %1: the path
+  ListFieldHasSeparator,  // %1: row number, %2: computer name, %3: column
+  ListColumnNumber,       // %1: column number, for columns without a heading
 
   // Mail session
 

@@ -1,0 +1,224 @@
+#include "settings/ListFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <initializer_list>
+#include <optional>
+
+#include "platform/CodePage.h"
+#include "platform/Messages.h"
+#include "platform/UniqueFd.h"
+#include "settings/ListFileParser.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::string_view kMagicLine = "ZNRQ\r\n";
+// Each field is taken from the list with a 2048-byte buffer, terminator
+// included.
+constexpr std::size_t kWrittenFieldBytes = 2047;
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+bool IsStoredEmpty(Field field) {
+  return field == Field::Status || field == Field::LastUpTime || field == Field::LastDownTime ||
+         field == Field::LastCheckTime;
+}
+
+std::string_view WrittenText(const ComputerEntry& row, Field field) {
+  if (IsStoredEmpty(field)) return {};
+  return CutCp932(row[field], kWrittenFieldBytes);
+}
+
+// The catalogue text with %1, %2, ... replaced.
+std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments) {
+  const std::string& pattern = Text(id);
+  std::string out;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+    const auto index = static_cast<std::size_t>(next - '1');
+    if (pattern[i] == '%' && next >= '1' && next <= '9' && index < arguments.size()) {
+      out += *(arguments.begin() + index);
+      ++i;
+    } else {
+      out.push_back(pattern[i]);
+    }
+  }
+  return out;
+}
+
+void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg otherwise) {
+  Msg id = otherwise;
+  if (error == ENOENT || error == ENOTDIR) id = Msg::ListFileNotFound;
+  if (error == EACCES || error == EPERM || error == EROFS) id = Msg::ListFileAccessDenied;
+  // File names are UTF-8 on this system; the message is CP932.
+  prompt.Show(FormatText(id, {Cp932FromUtf8(path)}), Text(Msg::CaptionError), PromptIcon::Error);
+}
+
+void ShowCaution(UserPrompt& prompt, const std::string& text) {
+  prompt.Show(text, Text(Msg::CaptionCaution), PromptIcon::Exclamation);
+}
+
+// 0, or the errno of the read that failed.
+int FeedFile(int fd, ListFileParser& parser) {
+  std::string buffer(kReadChunk, '\0');
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n == 0) return 0;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (!parser.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return 0;
+  }
+}
+
+// The first field that would not survive a read back, as a message.
+std::optional<std::string> SeparatorInFields(const std::vector<ComputerEntry>& rows) {
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (std::size_t f = 0; f < kFieldCount; ++f) {
+      const Field field = static_cast<Field>(f);
+      if (WrittenText(rows[r], field).find_first_of(",\r\n") == std::string_view::npos) continue;
+      const std::string column = ColumnHeading(field).empty()
+                                     ? FormatText(Msg::ListColumnNumber, {std::to_string(f + 1)})
+                                     : ColumnHeading(field);
+      return FormatText(
+          Msg::ListFieldHasSeparator,
+          {std::to_string(r + 1), CutToReadLimit(Field::ComputerName, rows[r][Field::ComputerName]),
+           column});
+    }
+  }
+  return std::nullopt;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A symbolic link is followed, so the link stays and its target is replaced.
+std::string ReplacedPath(const std::string& path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+UniqueFd CreateTemporary(const std::string& target, std::string& name) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.valid() || errno != EEXIST) return fd;
+  }
+  return UniqueFd();
+}
+
+// Writes a temporary file beside `path`, flushes it to the disk and renames
+// it over `path`: a crash or a failure leaves either the old file or the new
+// one, never a mixture. 0, or the errno of the step that failed.
+int ReplaceFile(const std::string& path, std::string_view bytes) {
+  const std::string target = ReplacedPath(path);
+  std::string temporary;
+  UniqueFd fd = CreateTemporary(target, temporary);
+  if (!fd.valid()) return errno;
+
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
+  int error = 0;
+  if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) error = errno;
+  if (::close(fd.release()) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    return error;
+  }
+  // The rename itself is made durable by flushing the folder.
+  UniqueFd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.valid()) ::fsync(folder.get());
+  return 0;
+}
+
+}  // namespace
+
+ListReadResult ReadListFile(const std::string& path, UserPrompt& prompt) {
+  ListReadResult result;
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    ShowFileError(prompt, errno, path, Msg::ListFileReadFailed);
+    result.status = ListReadStatus::OpenFailed;
+    return result;
+  }
+  ListFileParser parser;
+  if (const int error = FeedFile(fd.get(), parser); error != 0) {
+    ShowFileError(prompt, error, path, Msg::ListFileReadFailed);
+    result.status = ListReadStatus::ReadFailed;
+    return result;
+  }
+  switch (parser.Finish()) {
+    case ListFileParser::Result::Ok:
+      result.status = ListReadStatus::Ok;
+      result.rows = parser.TakeRows();
+      break;
+    case ListFileParser::Result::WrongMagic:
+      ShowCaution(prompt, Text(Msg::ListNotThisProgramsFile));
+      result.status = ListReadStatus::WrongMagic;
+      break;
+    case ListFileParser::Result::FieldTooLong:
+    case ListFileParser::Result::TooManyRows:
+      ShowCaution(prompt, Text(Msg::ListInvalidFile));
+      result.status = ListReadStatus::InvalidContent;
+      break;
+  }
+  return result;
+}
+
+std::string FormatListFile(const std::vector<ComputerEntry>& rows) {
+  std::string out(kMagicLine);
+  out.reserve(kMagicLine.size() + rows.size() * 96);
+  for (const ComputerEntry& row : rows) {
+    for (std::size_t f = 0; f < kFieldCount; ++f) {
+      out += WrittenText(row, static_cast<Field>(f));
+      out += f + 1 < kFieldCount ? "," : "\r\n";
+    }
+  }
+  return out;
+}
+
+bool WriteListFile(const std::string& path, const std::vector<ComputerEntry>& rows,
+                   UserPrompt& prompt) {
+  if (rows.empty()) {
+    ShowCaution(prompt, Text(Msg::ListNothingToSave));
+    return false;
+  }
+  if (const auto problem = SeparatorInFields(rows)) {
+    ShowCaution(prompt, *problem);
+    return false;
+  }
+  if (const int error = ReplaceFile(path, FormatListFile(rows)); error != 0) {
+    ShowFileError(prompt, error, path, Msg::ListFileWriteFailed);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tarnwick
