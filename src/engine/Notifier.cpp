@@ -1,5 +1,8 @@
 #include "engine/Notifier.h"
 
+#include "mail/MailEnvironment.h"
+#include "mail/SmtpClient.h"
+#include "platform/Clock.h"
 #include "platform/Messages.h"
 
 namespace tarnwick {
@@ -10,9 +13,13 @@ Notifier::Notifier(const AppSettings& settings, UserPrompt& prompt, NotifierOpti
       options_(std::move(options)),
       eventLog_(options_.syslogSocket.empty() ? EventLog() : EventLog(options_.syslogSocket)) {}
 
-bool Notifier::PingProbe(std::string_view /*address*/) { return false; }
+bool Notifier::PingProbe(std::string_view /*address*/) {
+  return false;
+}
 
-bool Notifier::PortProbe(std::string_view /*address*/, int /*port*/) { return false; }
+bool Notifier::PortProbe(std::string_view /*address*/, int /*port*/) {
+  return false;
+}
 
 std::string Notifier::RefreshComputerName(std::string_view /*address*/) {
   return Text(Msg::UnknownHostname);
@@ -26,10 +33,18 @@ bool Notifier::SendNetMessage(std::string_view /*recipient*/, std::string_view /
   return false;
 }
 
-int Notifier::SendMail(std::string_view /*server*/, std::string_view /*sender*/,
-                       std::string_view /*recipients*/, std::string_view /*subject*/,
-                       std::string_view /*body*/) {
-  return 0;
+int Notifier::SendMail(std::string_view server, std::string_view sender,
+                       std::string_view recipients, std::string_view subject,
+                       std::string_view body) {
+  static const SystemClock clock;
+  const MailEnvironment environment{
+      .eventLog = eventLog_,
+      .prompt = prompt(),
+      .clock = clock,
+      .showMessage = settings().EnableMailDebug == 1,
+      .english = settings().SendMailByEnglish != 0,
+  };
+  return SmtpClient::SendMail(environment, server, sender, recipients, subject, body);
 }
 
 }  // namespace tarnwick
