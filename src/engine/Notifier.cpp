@@ -13,13 +13,9 @@ Notifier::Notifier(const AppSettings& settings, UserPrompt& prompt, NotifierOpti
       options_(std::move(options)),
       eventLog_(options_.syslogSocket.empty() ? EventLog() : EventLog(options_.syslogSocket)) {}
 
-bool Notifier::PingProbe(std::string_view /*address*/) {
-  return false;
-}
+bool Notifier::PingProbe(std::string_view /*address*/) { return false; }
 
-bool Notifier::PortProbe(std::string_view /*address*/, int /*port*/) {
-  return false;
-}
+bool Notifier::PortProbe(std::string_view /*address*/, int /*port*/) { return false; }
 
 std::string Notifier::RefreshComputerName(std::string_view /*address*/) {
   return Text(Msg::UnknownHostname);

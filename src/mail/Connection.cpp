@@ -27,9 +27,7 @@ void Trace(const char* before, int error, const char* after = "") {
   MailTrace::Write(before + std::to_string(error) + after);
 }
 
-int LastSocketError() {
-  return WinsockErrorFromErrno(errno);
-}
+int LastSocketError() { return WinsockErrorFromErrno(errno); }
 
 bool IsDecimal(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -37,13 +35,11 @@ bool IsDecimal(std::string_view text) {
 
 // A port number too large for a port is no port: unknown service.
 int PortFromDigits(std::string_view digits, std::uint16_t& port) {
-  if (digits.empty())
-    return MailErrorCode::kUnknownService;
+  if (digits.empty()) return MailErrorCode::kUnknownService;
   unsigned long value = 0;
   for (const char c : digits) {
     value = value * 10 + static_cast<unsigned long>(c - '0');
-    if (value > kLargestPort)
-      return MailErrorCode::kUnknownService;
+    if (value > kLargestPort) return MailErrorCode::kUnknownService;
   }
   port = static_cast<std::uint16_t>(value);
   return MailErrorCode::kOk;
@@ -76,11 +72,9 @@ int PortFromService(std::string_view service, std::uint16_t& port) {
 
 int AddressFromHost(std::string_view host, in_addr& address) {
   // An empty name would be looked up as this machine's; a mail server is never that.
-  if (host.empty())
-    return MailErrorCode::kHostNotFound;
+  if (host.empty()) return MailErrorCode::kHostNotFound;
   const std::string hostText(host);
-  if (::inet_aton(hostText.c_str(), &address) != 0)
-    return MailErrorCode::kOk;
+  if (::inet_aton(hostText.c_str(), &address) != 0) return MailErrorCode::kOk;
 
   addrinfo hints{};
   hints.ai_family = AF_INET;
@@ -95,10 +89,8 @@ int AddressFromHost(std::string_view host, in_addr& address) {
 }
 
 int ConnectCode(int winsockError) {
-  if (winsockError == wsa::kEwouldblock)
-    return MailErrorCode::kOk;
-  if (winsockError == wsa::kEconnrefused)
-    return MailErrorCode::kConnectionRefused;
+  if (winsockError == wsa::kEwouldblock) return MailErrorCode::kOk;
+  if (winsockError == wsa::kEconnrefused) return MailErrorCode::kConnectionRefused;
   Trace("unexpected error ", winsockError, " from winsock");
   return MailErrorCode::kConnectFailed;
 }
@@ -119,12 +111,10 @@ int connection::connect(std::string_view host, std::string_view service, connect
                         std::chrono::milliseconds waitLimit) {
   out = nullptr;
   std::unique_ptr<connection> created(new (std::nothrow) connection(waitLimit));
-  if (!created)
-    return MailErrorCode::kNoConnectionObject;
+  if (!created) return MailErrorCode::kNoConnectionObject;
   connection* opened = created.get();
   auto& registry = ConnectionRegistry::Instance();
-  if (!registry.Add(std::move(created)))
-    return MailErrorCode::kNoConnectionObject;
+  if (!registry.Add(std::move(created))) return MailErrorCode::kNoConnectionObject;
 
   const int code = opened->Open(host, service);
   if (code != MailErrorCode::kOk) {
@@ -136,21 +126,17 @@ int connection::connect(std::string_view host, std::string_view service, connect
 }
 
 int connection::Open(std::string_view host, std::string_view service) {
-  if (!receive_ || !send_)
-    return MailErrorCode::kBufferMissing;
+  if (!receive_ || !send_) return MailErrorCode::kBufferMissing;
 
   std::uint16_t port = 0;
   int code = PortFromService(service, port);
-  if (code != MailErrorCode::kOk)
-    return code;
+  if (code != MailErrorCode::kOk) return code;
   in_addr address{};
   code = AddressFromHost(host, address);
-  if (code != MailErrorCode::kOk)
-    return code;
+  if (code != MailErrorCode::kOk) return code;
 
   socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!socket_.valid())
-    return MailErrorCode::kSocketFailed;
+  if (!socket_.valid()) return MailErrorCode::kSocketFailed;
 
   // Linux has no SO_DONTLINGER; lingering off is its graceful close, so
   // nothing queued is dropped when the socket closes.
@@ -163,8 +149,7 @@ int connection::Open(std::string_view host, std::string_view service) {
   server.sin_addr = address;
   if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
     code = ConnectCode(LastSocketError());
-    if (code != MailErrorCode::kOk)
-      return code;
+    if (code != MailErrorCode::kOk) return code;
   }
 
   int nonBlocking = 1;
@@ -183,38 +168,32 @@ int connection::WaitFor(short events, std::chrono::milliseconds limit, int& erro
 }
 
 int connection::getchar(connection* conn, bool poll, char& out) {
-  if (conn == nullptr)
-    return MailErrorCode::kNoConnection;
+  if (conn == nullptr) return MailErrorCode::kNoConnection;
   if (conn->readPosition_ >= conn->filledLength_) {
     const int code = conn->get_buffer(poll);
-    if (code != MailErrorCode::kOk)
-      return code;
+    if (code != MailErrorCode::kOk) return code;
   }
   out = (*conn->receive_)[conn->readPosition_++];
   return MailErrorCode::kOk;
 }
 
 int connection::get_buffer(bool poll) {
-  if (!socket_.valid() || !receive_)
-    return MailErrorCode::kNoConnection;
+  if (!socket_.valid() || !receive_) return MailErrorCode::kNoConnection;
   const std::chrono::milliseconds limit = poll ? std::chrono::milliseconds(0) : waitLimit_;
   int error = 0;
   const int ready = WaitFor(POLLIN, limit, error);
   if (ready < 0) {
-    if (error == wsa::kEinprogress && poll)
-      return MailErrorCode::kTimedOut;
+    if (error == wsa::kEinprogress && poll) return MailErrorCode::kTimedOut;
     Trace("connection::get_buffer() unexpected error from select: ", error);
   } else if (ready == 0 && poll) {
     return MailErrorCode::kTimedOut;
   }
   // After a silent wait the receive reports "would block": a timeout.
   const ssize_t received = ::recv(socket_.get(), receive_->data(), kBufferSize, 0);
-  if (received == 0)
-    return MailErrorCode::kConnectionLost;
+  if (received == 0) return MailErrorCode::kConnectionLost;
   if (received < 0) {
     const int receiveError = LastSocketError();
-    if (receiveError == wsa::kEwouldblock)
-      return MailErrorCode::kTimedOut;
+    if (receiveError == wsa::kEwouldblock) return MailErrorCode::kTimedOut;
     if (!IsLostConnection(receiveError)) {
       Trace("connection::get_buffer() unexpected error: ", receiveError);
     }
@@ -226,14 +205,15 @@ int connection::get_buffer(bool poll) {
 }
 
 int connection::put_data(connection* conn, const char* data, std::size_t length) {
-  if (conn == nullptr)
-    return MailErrorCode::kNoConnection;
+  if (conn == nullptr) return MailErrorCode::kNoConnection;
   std::size_t sent = 0;
   while (sent < length) {
     int error = 0;
     const int ready = conn->WaitFor(POLLOUT, conn->waitLimit_, error);
-    if (ready < 0)
-      Trace("connection::put_data() unexpected error from select: ", error);
+    if (ready < 0) Trace("connection::put_data() unexpected error from select: ", error);
+    // A server that has stopped reading makes no room for a whole wait; the
+    // kernel may still take a trickle, which would keep us here for ever.
+    if (ready == 0) return MailErrorCode::kTimedOut;
     const std::size_t chunk = std::min(length - sent, kSendChunk);
     const ssize_t accepted = ::send(conn->socket_.get(), data + sent, chunk, MSG_NOSIGNAL);
     if (accepted >= 0) {
@@ -243,13 +223,9 @@ int connection::put_data(connection* conn, const char* data, std::size_t length)
     const int sendError = LastSocketError();
     if (sendError == wsa::kEwouldblock || sendError == wsa::kEinprogress ||
         sendError == wsa::kEintr) {
-      // A server that stops reading would otherwise keep us here for ever.
-      if (ready == 0)
-        return MailErrorCode::kTimedOut;
       continue;
     }
-    if (sendError == wsa::kEnotconn)
-      return MailErrorCode::kConnectionLost;
+    if (sendError == wsa::kEnotconn) return MailErrorCode::kConnectionLost;
     Trace("connection::put_data() unexpected error from send(): ", sendError);
     return MailErrorCode::kSendFailed;
   }
@@ -257,10 +233,8 @@ int connection::put_data(connection* conn, const char* data, std::size_t length)
 }
 
 int connection::put_buffered(connection* conn, const char* data, std::size_t length) {
-  if (conn == nullptr)
-    return MailErrorCode::kNoConnection;
-  if (!conn->send_)
-    return MailErrorCode::kBufferMissing;
+  if (conn == nullptr) return MailErrorCode::kNoConnection;
+  if (!conn->send_) return MailErrorCode::kBufferMissing;
   char* const buffer = conn->send_->data();
   while (length > 0) {
     if (conn->sendFill_ + length < kBufferSize) {
@@ -271,8 +245,7 @@ int connection::put_buffered(connection* conn, const char* data, std::size_t len
     const std::size_t room = kBufferSize - conn->sendFill_;
     std::memcpy(buffer + conn->sendFill_, data, room);
     const int code = put_data(conn, buffer, kBufferSize);
-    if (code != MailErrorCode::kOk)
-      return code;
+    if (code != MailErrorCode::kOk) return code;
     conn->sendFill_ = 0;
     data += room;
     length -= room;
@@ -281,19 +254,15 @@ int connection::put_buffered(connection* conn, const char* data, std::size_t len
 }
 
 int connection::flush_buffered(connection* conn) {
-  if (conn == nullptr)
-    return MailErrorCode::kNoConnection;
-  if (conn->sendFill_ == 0)
-    return MailErrorCode::kOk;
+  if (conn == nullptr) return MailErrorCode::kNoConnection;
+  if (conn->sendFill_ == 0) return MailErrorCode::kOk;
   const int code = put_data(conn, conn->send_->data(), conn->sendFill_);
-  if (code == MailErrorCode::kOk)
-    conn->sendFill_ = 0;
+  if (code == MailErrorCode::kOk) conn->sendFill_ = 0;
   return code;
 }
 
 int connection::close(connection* conn) {
-  if (conn == nullptr)
-    return MailErrorCode::kNoConnection;
+  if (conn == nullptr) return MailErrorCode::kNoConnection;
   // Linux frees the descriptor even when close reports an error, so it is
   // never closed twice; the failed connection stays registered as Winsock's would.
   if (conn->socket_.valid() && ::close(conn->socket_.release()) != 0) {
@@ -306,8 +275,7 @@ int connection::close(connection* conn) {
 int connection::gethostname(std::string& out, std::size_t size) {
   out.clear();
   char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0)
-    return LastSocketError();
+  if (::gethostname(name, sizeof name - 1) != 0) return LastSocketError();
   const std::size_t length = ::strnlen(name, sizeof name);
   out.assign(name, size == 0 ? 0 : std::min(length, size - 1));
   return MailErrorCode::kOk;

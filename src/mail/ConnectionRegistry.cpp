@@ -37,8 +37,7 @@ bool ConnectionRegistry::Remove(const connection* entry) {
   std::lock_guard lock(mutex_);
   const auto found = std::find_if(entries_.begin(), entries_.end(),
                                   [entry](const auto& held) { return held.get() == entry; });
-  if (found == entries_.end())
-    return false;
+  if (found == entries_.end()) return false;
   removed = std::move(*found);
   entries_.erase(found);
   if (entries_.empty()) {

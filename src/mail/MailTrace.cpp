@@ -24,8 +24,7 @@ void MailTrace::SetSink(Sink sink) {
 
 void MailTrace::Write(std::string_view text) {
   std::lock_guard lock(SinkMutex());
-  if (CurrentSink())
-    CurrentSink()(text);
+  if (CurrentSink()) CurrentSink()(text);
 }
 
 }  // namespace tarnwick

@@ -67,11 +67,9 @@ std::string Fill(std::string_view pattern, std::initializer_list<std::string> ar
 // rather than overflowing on a server's endless digits.
 int ReplyCode(std::string_view reply) {
   std::size_t i = 0;
-  while (i < reply.size() && (reply[i] == ' ' || (reply[i] >= '\t' && reply[i] <= '\r')))
-    ++i;
+  while (i < reply.size() && (reply[i] == ' ' || (reply[i] >= '\t' && reply[i] <= '\r'))) ++i;
   bool negative = false;
-  if (i < reply.size() && (reply[i] == '+' || reply[i] == '-'))
-    negative = reply[i++] == '-';
+  if (i < reply.size() && (reply[i] == '+' || reply[i] == '-')) negative = reply[i++] == '-';
   int value = 0;
   for (; i < reply.size() && reply[i] >= '0' && reply[i] <= '9'; ++i) {
     value = value < 100000000 ? value * 10 + (reply[i] - '0') : value;
@@ -86,8 +84,7 @@ bool AnnouncesMoreLines(std::string_view lineHead) {
 }
 
 Msg MessageOfCode(int code) {
-  if (!MailErrorCode::IsKnown(code))
-    return Msg::MailErrorUnknown;
+  if (!MailErrorCode::IsKnown(code)) return Msg::MailErrorUnknown;
   return static_cast<Msg>(static_cast<int>(Msg::MailError4001) + (code - MailErrorCode::kFirst));
 }
 
@@ -139,8 +136,7 @@ int SmtpClient::Deliver(std::string_view body) {
     return delivered ? 1 : 0;
   } catch (const std::bad_alloc&) {
     ReportMailError(MailErrorCode::kBufferMissing);
-    if (storage_.current != nullptr)
-      CloseConnection();
+    if (storage_.current != nullptr) CloseConnection();
     return 0;
   }
 }
@@ -168,8 +164,7 @@ bool SmtpClient::Connect() {
 }
 
 bool SmtpClient::SmtpSession() {
-  if (!Connect())
-    return false;
+  if (!Connect()) return false;
 
   const int hostCode = connection::gethostname(storage_.localHost, kLocalHostCapacity);
   if (hostCode != MailErrorCode::kOk) {
@@ -187,26 +182,22 @@ bool SmtpClient::SmtpSession() {
   }
 
   const std::string& heloName = storage_.localHost.empty() ? storage_.server : storage_.localHost;
-  if (!SendCommand("HELO " + heloName + "\r\n"))
-    return false;
+  if (!SendCommand("HELO " + heloName + "\r\n")) return false;
   reply = ReadReply();
   if (reply != 250 && reply != 220) {
     return AbortSession(Fill(Text(Msg::MailHeloRefused), {std::to_string(reply)}));
   }
 
   const std::string address = SenderAddress(storage_.sender);
-  if (!SendCommand("MAIL From:<" + address + ">\r\n"))
-    return false;
+  if (!SendCommand("MAIL From:<" + address + ">\r\n")) return false;
   reply = ReadReply();
   if (reply != 250) {
     return AbortSession(Fill(Text(Msg::MailFromRefused), {address, std::to_string(reply)}));
   }
 
-  if (!SendRecipients())
-    return false;
+  if (!SendRecipients()) return false;
 
-  if (!SendCommand("DATA\r\n"))
-    return false;
+  if (!SendCommand("DATA\r\n")) return false;
   reply = ReadReply();
   if (reply != 354) {
     return AbortSession(Fill(Text(Msg::MailDataRefused), {std::to_string(reply)}));
@@ -234,8 +225,7 @@ bool SmtpClient::SendRecipients() {
 
 std::string SmtpClient::SenderAddress(std::string_view sender) {
   const std::size_t open = sender.find_first_of("(<");
-  if (open == std::string_view::npos)
-    return std::string(sender);
+  if (open == std::string_view::npos) return std::string(sender);
   if (sender[open] == '<') {
     const std::size_t close = sender.find('>', open + 1);
     const std::size_t end = close == std::string_view::npos ? sender.size() : close;
@@ -243,8 +233,7 @@ std::string SmtpClient::SenderAddress(std::string_view sender) {
   }
   std::string address(sender.substr(0, open));
   const std::size_t close = sender.find(')', open + 1);
-  if (close != std::string_view::npos)
-    address += sender.substr(close + 1);
+  if (close != std::string_view::npos) address += sender.substr(close + 1);
   return address;
 }
 
@@ -260,19 +249,15 @@ int SmtpClient::ReadReply() {
     char c = 0;
     const int code = connection::getchar(storage_.current, polling, c);
     if (code != MailErrorCode::kOk) {
-      if (polling)
-        break;
+      if (polling) break;
       ReportMailError(code);
       return kNoReply;
     }
     // Text beyond the store is read and dropped.
-    if (reply.size() < kReplyCapacity - 1)
-      reply += c;
-    if (lineHead.size() < 4)
-      lineHead += c;
+    if (reply.size() < kReplyCapacity - 1) reply += c;
+    if (lineHead.size() < 4) lineHead += c;
     polling = c == '\n' && !AnnouncesMoreLines(lineHead);
-    if (c == '\n')
-      lineHead.clear();
+    if (c == '\n') lineHead.clear();
   }
   return ReplyCode(reply);
 }
@@ -301,8 +286,7 @@ bool SmtpClient::SendMessageText(std::string_view text) {
       continue;
     }
     if (c == '\r') {
-      if (previous != '\r')
-        sent = put("\r");
+      if (previous != '\r') sent = put("\r");
     } else if (c == '\n') {
       sent = (previous == '\r' || put("\r")) && put("\n");
     } else if (c == '.' && previous == '\n') {
@@ -345,28 +329,23 @@ bool SmtpClient::AbortSession(std::string_view text) {
 
 bool SmtpClient::SendCommand(std::string_view command) {
   const int code = connection::put_data(storage_.current, command.data(), command.size());
-  if (code == MailErrorCode::kOk)
-    return true;
+  if (code == MailErrorCode::kOk) return true;
   ReportMailError(code);
   return false;
 }
 
 void SmtpClient::CloseConnection() {
   const int code = connection::close(storage_.current);
-  if (code == MailErrorCode::kOk)
-    storage_.current = nullptr;
+  if (code == MailErrorCode::kOk) storage_.current = nullptr;
   // A connection that failed to connect is missing here: 4010 is reported too.
-  if (code != MailErrorCode::kOk)
-    ReportMailError(code);
+  if (code != MailErrorCode::kOk) ReportMailError(code);
 }
 
 void SmtpClient::ReportMailError(int code) {
   Warn(Text(Msg::MailFailed) + Text(MessageOfCode(code)));
 }
 
-void SmtpClient::ReportUnsafeText() {
-  Warn(Text(Msg::MailFailed) + Text(Msg::MailUnsafeText));
-}
+void SmtpClient::ReportUnsafeText() { Warn(Text(Msg::MailFailed) + Text(Msg::MailUnsafeText)); }
 
 void SmtpClient::Warn(std::string_view text) {
   environment_.eventLog.Write(EventType::Warning, text);
