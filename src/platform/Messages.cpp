@@ -98,6 +98,11 @@ constexpr Entry kCatalogue[] = {
      "メールサーバ名、送信者、送信先またはホスト名に改行などの使用できない文字が含まれています。"},
 
     // Mail composition and address lists
+    {Msg::MailAddressBlank, "送信先メールアドレスの指定に誤りがあります。空白が使用されています。"},
+    {Msg::MailAddressSeparatorPosition,
+     "送信先メールアドレスの指定に誤りがあります。@及びセミコロンの位置が不正です。"},
+    {Msg::MailAddressCountMismatch,
+     "送信先メールアドレスの指定に誤りがあります。@とセミコロンの数が一致しません。"},
 
     // Alerts and HTML page
 };

@@ -89,6 +89,9 @@ enum class Msg {
   MailUnsafeText,
 
   // Mail composition and address lists
+  MailAddressBlank,
+  MailAddressSeparatorPosition,
+  MailAddressCountMismatch,
 
   // Alerts and HTML page
 
