@@ -1,5 +1,7 @@
 #include "mail/MailTrace.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 namespace tarnwick {
@@ -10,8 +12,14 @@ std::mutex& SinkMutex() {
   return mutex;
 }
 
+void WriteToStandardError(std::string_view text) {
+  static const bool enabled = std::getenv("TARNWICK_MAIL_TRACE") != nullptr;
+  if (enabled)
+    std::fprintf(stderr, "tarnwick mail: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
 MailTrace::Sink& CurrentSink() {
-  static MailTrace::Sink sink;
+  static MailTrace::Sink sink = WriteToStandardError;
   return sink;
 }
 
@@ -19,12 +27,12 @@ MailTrace::Sink& CurrentSink() {
 
 void MailTrace::SetSink(Sink sink) {
   std::lock_guard lock(SinkMutex());
-  CurrentSink() = std::move(sink);
+  CurrentSink() = sink ? std::move(sink) : MailTrace::Sink(WriteToStandardError);
 }
 
 void MailTrace::Write(std::string_view text) {
   std::lock_guard lock(SinkMutex());
-  if (CurrentSink()) CurrentSink()(text);
+  CurrentSink()(text);
 }
 
 }  // namespace tarnwick
