@@ -262,23 +262,16 @@ int SmtpClient::ReadReply() {
   return ReplyCode(reply);
 }
 
-// The message goes out byte by byte through the send buffer. In the header
-// CR CR LF is dropped; runs of CR collapse; a bare LF gets its CR, which
-// SMTP requires and without which a strict server never sees the end; a
-// '.' that starts a line is doubled.
-bool SmtpClient::SendMessageText(std::string_view text) {
+// In the header CR CR LF is dropped; runs of CR collapse; a bare LF gets its
+// CR, which SMTP requires and without which a strict server never sees the
+// end; a '.' that starts a line is doubled.
+std::string SmtpClient::DataText(std::string_view text) {
   const std::size_t found = text.find("\r\n\r\n");
   const std::size_t headerEnd = found == std::string_view::npos ? 0 : found;
-  connection* const conn = storage_.current;
-  int code = MailErrorCode::kOk;
-  const auto put = [&](std::string_view bytes) {
-    code = connection::put_buffered(conn, bytes.data(), bytes.size());
-    return code == MailErrorCode::kOk;
-  };
-
+  std::string wire;
+  wire.reserve(text.size() + text.size() / 16 + 8);
   char previous = 'x';
-  bool sent = true;
-  for (std::size_t i = 0; sent && i < text.size(); ++i) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\r' && i < headerEnd && text.substr(i, 3) == "\r\r\n") {
       i += 2;
@@ -286,25 +279,29 @@ bool SmtpClient::SendMessageText(std::string_view text) {
       continue;
     }
     if (c == '\r') {
-      if (previous != '\r') sent = put("\r");
+      if (previous != '\r') wire += '\r';
     } else if (c == '\n') {
-      sent = (previous == '\r' || put("\r")) && put("\n");
+      if (previous != '\r') wire += '\r';
+      wire += '\n';
     } else if (c == '.' && previous == '\n') {
-      sent = put("..");
+      wire += "..";
     } else {
-      sent = put(std::string_view(&c, 1));
+      wire += c;
     }
     previous = c;
   }
-  if (sent) {
-    const bool endsWithLf = !text.empty() && text.back() == '\n';
-    sent = put(endsWithLf ? ".\r\n" : "\r\n.\r\n");
-  }
-  if (sent) {
-    code = connection::flush_buffered(conn);
-    sent = code == MailErrorCode::kOk;
-  }
-  if (!sent) {
+  const bool endsWithLf = !text.empty() && text.back() == '\n';
+  wire += endsWithLf ? ".\r\n" : "\r\n.\r\n";
+  return wire;
+}
+
+// The message goes out through the send buffer in 512-byte blocks.
+bool SmtpClient::SendMessageText(std::string_view text) {
+  const std::string wire = DataText(text);
+  connection* const conn = storage_.current;
+  int code = connection::put_buffered(conn, wire.data(), wire.size());
+  if (code == MailErrorCode::kOk) code = connection::flush_buffered(conn);
+  if (code != MailErrorCode::kOk) {
     ReportMailError(code);
     return false;
   }

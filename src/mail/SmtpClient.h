@@ -39,6 +39,9 @@ class SmtpClient {
   // gives "a@b", "a@b (Name)" gives "a@b ".
   static std::string SenderAddress(std::string_view sender);
 
+  // The bytes that follow DATA for message `text`, end sequence included.
+  static std::string DataText(std::string_view text);
+
  private:
   struct Storage;
 

@@ -128,6 +128,25 @@ TEST(SmtpSenderAddress, DisplayPartsAreLeftOutOfMailFrom) {
   EXPECT_EQ(SmtpClient::SenderAddress(""), "");
 }
 
+TEST(SmtpDataText, ByteRulesOfTheMessageText) {
+  struct Case {
+    std::string text;
+    std::string wire;
+  };
+  const Case cases[] = {
+      // CR CR LF vanishes in the header only; its LF still counts for the dot.
+      {"A: a\r\r\nB: b\r\n\r\nbody\r\r\nend", "A: aB: b\r\n\r\nbody\r\nend\r\n.\r\n"},
+      {"A: a\r\r\n.B\r\n\r\nc", "A: a..B\r\n\r\nc\r\n.\r\n"},
+      {"no header\r\r\nend", "no header\r\nend\r\n.\r\n"},
+      {"a\r\r\rb\r\n", "a\rb\r\n.\r\n"},
+      {"H: h\r\n\r\n.\r\n..two\r\n", "H: h\r\n\r\n..\r\n...two\r\n.\r\n"},
+      {"bare\nlines\n", "bare\r\nlines\r\n.\r\n"},
+      {"", "\r\n.\r\n"},
+      {".first", ".first\r\n.\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SmtpClient::DataText(c.text), c.wire) << c.text;
+}
+
 TEST_F(SmtpClientTest, MailFromCarriesOnlyTheAddress) {
   ScriptedSmtpServer server(ScriptedSmtpServer::Accepting());
   EXPECT_EQ(Send(server.address(), "Watcher <w@x.test>"), 1);
