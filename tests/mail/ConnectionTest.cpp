@@ -35,9 +35,14 @@ std::string ReadChars(connection* conn, std::size_t count) {
   return text;
 }
 
-// Gives the kernel a moment to hand sent bytes to the other end.
-std::string SettledReceived(ScriptedSmtpServer& server) {
-  std::this_thread::sleep_for(100ms);
+// What the server has received once it holds `size` bytes, or after two
+// seconds; a size of 0 gives the kernel a moment to deliver anything at all.
+std::string ReceivedOnce(ScriptedSmtpServer& server, std::size_t size) {
+  for (int waited = 0; waited < 2000; waited += 10) {
+    std::this_thread::sleep_for(10ms);
+    if (size > 0 && server.ReceivedSoFar().size() >= size) break;
+    if (size == 0 && waited >= 100) break;
+  }
   return server.ReceivedSoFar();
 }
 
@@ -172,14 +177,14 @@ TEST(ConnectionSend, BufferedBlocksGoOutOnlyWhenFull) {
 
   ASSERT_EQ(connection::put_buffered(conn, block.data(), 511), 0);
   EXPECT_EQ(conn->sendFill(), 511u);
-  EXPECT_EQ(SettledReceived(server), "");
+  EXPECT_EQ(ReceivedOnce(server, 0), "");
   ASSERT_EQ(connection::put_buffered(conn, "c", 1), 0);
   EXPECT_EQ(conn->sendFill(), 0u);
-  EXPECT_EQ(SettledReceived(server), block.substr(0, 511) + "c");
+  EXPECT_EQ(ReceivedOnce(server, 512), block.substr(0, 511) + "c");
 
   ASSERT_EQ(connection::put_buffered(conn, block.data(), block.size()), 0);
   EXPECT_EQ(conn->sendFill(), 0u);
-  EXPECT_EQ(SettledReceived(server).size(), 1024u);
+  EXPECT_EQ(ReceivedOnce(server, 1024).size(), 1024u);
 
   std::string mixed;
   for (int i = 0; i < 1300; ++i) mixed += static_cast<char>('A' + i % 26);
