@@ -14,27 +14,19 @@ constexpr std::string_view kLineEnd = "\r\n";
 // Hex data is wrapped as regedit does, so lines stay readable in an editor.
 constexpr std::size_t kWrapColumn = 76;
 
-unsigned char Byte(char c) {
-  return static_cast<unsigned char>(c);
-}
+unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
-bool IsTrailByte(unsigned char c) {
-  return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
+bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
 
 // A single byte that is a whole character of its own and may stand inside a
 // quoted text: printable ASCII, tab, or half-width katakana.
 bool IsQuotableSingle(unsigned char c) {
-  if (c == '\t')
-    return true;
-  if (c >= 0x20 && c < 0x7F)
-    return true;
+  if (c == '\t') return true;
+  if (c >= 0x20 && c < 0x7F) return true;
   return c >= 0xA1 && c <= 0xDF;
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view TrimLeft(std::string_view s) {
   while (!s.empty() && IsBlank(s.front()))
@@ -48,23 +40,17 @@ std::string_view TrimRight(std::string_view s) {
   return s;
 }
 
-std::string_view Trim(std::string_view s) {
-  return TrimRight(TrimLeft(s));
-}
+std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // ASCII letters compare without case; the trail byte of a double-byte
 // character is never folded, since it may look like an ASCII letter.
 bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
+  if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (IsCp932LeadByte(Byte(a[i])) && i + 1 < a.size()) {
-      if (a[i] != b[i] || a[i + 1] != b[i + 1])
-        return false;
+      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
       ++i;
     } else if (AsciiLower(a[i]) != AsciiLower(b[i])) {
       return false;
@@ -90,13 +76,11 @@ bool ForEachQuotableCharacter(std::string_view text, OnCharacter onCharacter) {
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = Byte(text[i]);
     if (IsCp932LeadByte(c)) {
-      if (i + 1 >= text.size() || !IsTrailByte(Byte(text[i + 1])))
-        return false;
+      if (i + 1 >= text.size() || !IsTrailByte(Byte(text[i + 1]))) return false;
       onCharacter(text.substr(i, 2));
       i += 2;
     } else {
-      if (!IsQuotableSingle(c))
-        return false;
+      if (!IsQuotableSingle(c)) return false;
       onCharacter(text.substr(i, 1));
       ++i;
     }
@@ -111,8 +95,7 @@ bool IsQuotable(std::string_view text) {
 std::string Quote(std::string_view text) {
   std::string out = "\"";
   ForEachQuotableCharacter(text, [&out](std::string_view character) {
-    if (character == "\\" || character == "\"")
-      out += '\\';
+    if (character == "\\" || character == "\"") out += '\\';
     out += character;
   });
   out += '"';
@@ -122,8 +105,7 @@ std::string Quote(std::string_view text) {
 // Reads a quoted text starting at s[pos] == '"', leaving pos after the
 // closing quote. Only \\ and \" are escapes, as regedit writes them.
 std::optional<std::string> ParseQuoted(std::string_view s, std::size_t& pos) {
-  if (pos >= s.size() || s[pos] != '"')
-    return std::nullopt;
+  if (pos >= s.size() || s[pos] != '"') return std::nullopt;
   std::string out;
   ++pos;
   while (pos < s.size()) {
@@ -133,18 +115,15 @@ std::optional<std::string> ParseQuoted(std::string_view s, std::size_t& pos) {
       return out;
     }
     if (c == '\\') {
-      if (pos + 1 >= s.size() || (s[pos + 1] != '\\' && s[pos + 1] != '"'))
-        return std::nullopt;
+      if (pos + 1 >= s.size() || (s[pos + 1] != '\\' && s[pos + 1] != '"')) return std::nullopt;
       out += s[pos + 1];
       pos += 2;
     } else if (IsCp932LeadByte(c)) {
-      if (pos + 1 >= s.size() || !IsTrailByte(Byte(s[pos + 1])))
-        return std::nullopt;
+      if (pos + 1 >= s.size() || !IsTrailByte(Byte(s[pos + 1]))) return std::nullopt;
       out.append(s.substr(pos, 2));
       pos += 2;
     } else {
-      if (!IsQuotableSingle(c))
-        return std::nullopt;
+      if (!IsQuotableSingle(c)) return std::nullopt;
       out += s[pos];
       ++pos;
     }
@@ -153,23 +132,18 @@ std::optional<std::string> ParseQuoted(std::string_view s, std::size_t& pos) {
 }
 
 int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
 
 std::optional<std::uint32_t> ParseHexNumber(std::string_view digits) {
-  if (digits.empty() || digits.size() > 8)
-    return std::nullopt;
+  if (digits.empty() || digits.size() > 8) return std::nullopt;
   std::uint32_t value = 0;
   for (char c : digits) {
     const int digit = HexDigit(c);
-    if (digit < 0)
-      return std::nullopt;
+    if (digit < 0) return std::nullopt;
     value = value * 16 + static_cast<std::uint32_t>(digit);
   }
   return value;
@@ -180,19 +154,15 @@ std::optional<std::uint32_t> ParseHexNumber(std::string_view digits) {
 std::optional<std::string> ParseHexBytes(std::string_view list) {
   std::string out;
   list = Trim(list);
-  if (list.empty())
-    return out;
+  if (list.empty()) return out;
   while (true) {
     const std::size_t comma = list.find(',');
     const std::string_view item = Trim(list.substr(0, comma));
-    if (item.size() > 2)
-      return std::nullopt;
+    if (item.size() > 2) return std::nullopt;
     const std::optional<std::uint32_t> byte = ParseHexNumber(item);
-    if (!byte)
-      return std::nullopt;
+    if (!byte) return std::nullopt;
     out += static_cast<char>(*byte);
-    if (comma == std::string_view::npos)
-      return out;
+    if (comma == std::string_view::npos) return out;
     list.remove_prefix(comma + 1);
   }
 }
@@ -202,15 +172,13 @@ std::optional<RegistryValue> ParseData(std::string_view data) {
   if (!data.empty() && data.front() == '"') {
     std::size_t pos = 0;
     std::optional<std::string> text = ParseQuoted(data, pos);
-    if (!text || pos != data.size())
-      return std::nullopt;
+    if (!text || pos != data.size()) return std::nullopt;
     text->push_back('\0');
     return RegistryValue{kRegSz, std::move(*text)};
   }
   if (StartsWithNoCase(data, "dword:")) {
     const std::optional<std::uint32_t> number = ParseHexNumber(data.substr(6));
-    if (!number)
-      return std::nullopt;
+    if (!number) return std::nullopt;
     std::string bytes(4, '\0');
     for (std::size_t i = 0; i < 4; ++i)
       bytes[i] = static_cast<char>((*number >> (8 * i)) & 0xFF);
@@ -221,19 +189,16 @@ std::optional<RegistryValue> ParseData(std::string_view data) {
     data.remove_prefix(4);
   } else if (StartsWithNoCase(data, "hex(")) {
     const std::size_t close = data.find("):");
-    if (close == std::string_view::npos)
-      return std::nullopt;
+    if (close == std::string_view::npos) return std::nullopt;
     const std::optional<std::uint32_t> number = ParseHexNumber(data.substr(4, close - 4));
-    if (!number)
-      return std::nullopt;
+    if (!number) return std::nullopt;
     kind = *number;
     data.remove_prefix(close + 2);
   } else {
     return std::nullopt;
   }
   std::optional<std::string> bytes = ParseHexBytes(data);
-  if (!bytes)
-    return std::nullopt;
+  if (!bytes) return std::nullopt;
   return RegistryValue{kind, std::move(*bytes)};
 }
 
@@ -250,14 +215,12 @@ std::optional<ValueStart> ParseValueStart(std::string_view line) {
     pos = 1;
   } else {
     std::optional<std::string> name = ParseQuoted(line, pos);
-    if (!name)
-      return std::nullopt;
+    if (!name) return std::nullopt;
     start.name = std::move(*name);
   }
   while (pos < line.size() && IsBlank(line[pos]))
     ++pos;
-  if (pos >= line.size() || line[pos] != '=')
-    return std::nullopt;
+  if (pos >= line.size() || line[pos] != '=') return std::nullopt;
   ++pos;
   while (pos < line.size() && IsBlank(line[pos]))
     ++pos;
@@ -271,11 +234,9 @@ bool IsValidKeyPath(std::string_view path) {
 }
 
 std::optional<std::string> ParseHeader(std::string_view trimmed) {
-  if (trimmed.size() < 3 || trimmed.front() != '[' || trimmed.back() != ']')
-    return std::nullopt;
+  if (trimmed.size() < 3 || trimmed.front() != '[' || trimmed.back() != ']') return std::nullopt;
   const std::string_view path = trimmed.substr(1, trimmed.size() - 2);
-  if (!IsValidKeyPath(path))
-    return std::nullopt;
+  if (!IsValidKeyPath(path)) return std::nullopt;
   return std::string(path);
 }
 
@@ -284,11 +245,9 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
-    if (!line.empty() && line.back() == '\r')
-      line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     lines.push_back(line);
-    if (end == std::string_view::npos)
-      break;
+    if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
   return lines;
@@ -352,13 +311,9 @@ std::string FormatValue(const std::string& name, const RegistryValue& value) {
 
 }  // namespace
 
-bool RegistryNameIsWritable(std::string_view name) {
-  return IsQuotable(name);
-}
+bool RegistryNameIsWritable(std::string_view name) { return IsQuotable(name); }
 
-bool RegistryKeyPathIsWritable(std::string_view path) {
-  return IsValidKeyPath(path);
-}
+bool RegistryKeyPathIsWritable(std::string_view path) { return IsValidKeyPath(path); }
 
 RegistryDocument RegistryDocument::Parse(std::string_view text) {
   RegistryDocument document;
@@ -367,8 +322,7 @@ RegistryDocument RegistryDocument::Parse(std::string_view text) {
 
   const std::vector<std::string_view> lines = SplitLines(text);
   std::size_t i = 0;
-  if (!lines.empty() && TrimRight(lines[0]) == kHeader)
-    i = 1;
+  if (!lines.empty() && TrimRight(lines[0]) == kHeader) i = 1;
   while (i < lines.size()) {
     const std::string_view trimmed = Trim(lines[i]);
     if (trimmed.empty()) {
@@ -430,8 +384,7 @@ std::string RegistryDocument::Serialize() const {
   out += kLineEnd;
   for (std::size_t s = 0; s < sections_.size(); ++s) {
     const Section& section = sections_[s];
-    if (s == 0 && section.items.empty())
-      continue;
+    if (s == 0 && section.items.empty()) continue;
     if (s > 0) {
       out += section.readable ? "[" + section.path + "]" : section.rawHeader;
       out += kLineEnd;
@@ -447,8 +400,7 @@ std::string RegistryDocument::Serialize() const {
       }
       // A kept line that asks for a continuation must not join whatever is
       // written after it; a blank line ends it, as it did where it was read.
-      if (!item.rawLines.empty() && EndsWithContinuation(item.rawLines.back()))
-        out += kLineEnd;
+      if (!item.rawLines.empty() && EndsWithContinuation(item.rawLines.back())) out += kLineEnd;
     }
     out += kLineEnd;
   }
@@ -457,16 +409,14 @@ std::string RegistryDocument::Serialize() const {
 
 RegistryDocument::Section* RegistryDocument::FindSection(std::string_view path) {
   for (Section& section : sections_) {
-    if (section.readable && SameName(section.path, path))
-      return &section;
+    if (section.readable && SameName(section.path, path)) return &section;
   }
   return nullptr;
 }
 
 const RegistryDocument::Section* RegistryDocument::FindSection(std::string_view path) const {
   for (const Section& section : sections_) {
-    if (section.readable && SameName(section.path, path))
-      return &section;
+    if (section.readable && SameName(section.path, path)) return &section;
   }
   return nullptr;
 }
@@ -481,10 +431,8 @@ bool RegistryDocument::HasKey(std::string_view path) const {
 }
 
 bool RegistryDocument::AddKey(std::string_view path) {
-  if (FindSection(path) != nullptr)
-    return false;
-  if (sections_.empty())
-    sections_.emplace_back();
+  if (FindSection(path) != nullptr) return false;
+  if (sections_.empty()) sections_.emplace_back();
   sections_.push_back(Section{true, std::string(path), {}, {}});
   return true;
 }
@@ -492,11 +440,9 @@ bool RegistryDocument::AddKey(std::string_view path) {
 const RegistryValue* RegistryDocument::FindValue(std::string_view keyPath,
                                                  std::string_view name) const {
   const Section* section = FindSection(keyPath);
-  if (section == nullptr)
-    return nullptr;
+  if (section == nullptr) return nullptr;
   for (const Item& item : section->items) {
-    if (item.readable && SameName(item.name, name))
-      return &item.value;
+    if (item.readable && SameName(item.name, name)) return &item.value;
   }
   return nullptr;
 }
@@ -527,11 +473,9 @@ void RegistryDocument::AddItem(Section& section, Item item) {
 std::vector<RegistryEntry> RegistryDocument::Entries() const {
   std::vector<RegistryEntry> entries;
   for (const Section& section : sections_) {
-    if (!section.readable)
-      continue;
+    if (!section.readable) continue;
     for (const Item& item : section.items) {
-      if (item.readable)
-        entries.push_back({section.path, item.name, item.value});
+      if (item.readable) entries.push_back({section.path, item.name, item.value});
     }
   }
   return entries;

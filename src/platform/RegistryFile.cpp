@@ -42,25 +42,19 @@ bool ReadAll(int fd, std::string& text) {
   char buffer[16384];
   while (true) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got < 0)
-      return false;
-    if (got == 0)
-      return true;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
     text.append(buffer, static_cast<std::size_t>(got));
-    if (text.size() > static_cast<std::size_t>(kMaxFileSize))
-      return false;
+    if (text.size() > static_cast<std::size_t>(kMaxFileSize)) return false;
   }
 }
 
 bool WriteAll(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0)
-      return false;
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
     text.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
@@ -97,12 +91,10 @@ std::string_view RegistryRootName(RegistryRoot root) {
 
 std::string RegistryFile::DefaultPath() {
   const std::string overridden = EnvironmentValue("TARNWICK_REGISTRY");
-  if (!overridden.empty())
-    return overridden;
+  if (!overridden.empty()) return overridden;
   // XDG asks to ignore a relative XDG_CONFIG_HOME.
   const std::string config = EnvironmentValue("XDG_CONFIG_HOME");
-  if (!config.empty() && config.front() == '/')
-    return config + "/tarnwick/registry.reg";
+  if (!config.empty() && config.front() == '/') return config + "/tarnwick/registry.reg";
   return EnvironmentValue("HOME") + "/.config/tarnwick/registry.reg";
 }
 
@@ -130,8 +122,7 @@ long RegistryFile::Refresh() {
   }
   const Signature signature{before.st_dev, before.st_ino, before.st_size, before.st_mtim,
                             before.st_ctim};
-  if (cacheValid_ && signature == cacheSignature_)
-    return kErrorSuccess;
+  if (cacheValid_ && signature == cacheSignature_) return kErrorSuccess;
 
   std::string text;
   if (!ReadAll(fd.get(), text)) {
@@ -152,11 +143,9 @@ long RegistryFile::Refresh() {
 long RegistryFile::OpenKey(RegistryRoot root, std::string_view subkey, RegistryKey& key) {
   key = RegistryKey();
   const long refreshed = Refresh();
-  if (refreshed != kErrorSuccess)
-    return refreshed;
+  if (refreshed != kErrorSuccess) return refreshed;
   std::string path = FullPath(root, subkey);
-  if (!subkey.empty() && !cache_.HasKey(path))
-    return kErrorFileNotFound;
+  if (!subkey.empty() && !cache_.HasKey(path)) return kErrorFileNotFound;
   key.path_ = std::move(path);
   key.open_ = true;
   key.writable_ = false;
@@ -166,19 +155,14 @@ long RegistryFile::OpenKey(RegistryRoot root, std::string_view subkey, RegistryK
 long RegistryFile::QueryValue(const RegistryKey& key, std::string_view name, std::size_t limit,
                               RegistryValue& value) {
   value = RegistryValue();
-  if (!key.open_)
-    return kErrorInvalidHandle;
-  if (key.writable_)
-    return kErrorAccessDenied;
+  if (!key.open_) return kErrorInvalidHandle;
+  if (key.writable_) return kErrorAccessDenied;
   const long refreshed = Refresh();
-  if (refreshed != kErrorSuccess)
-    return refreshed;
+  if (refreshed != kErrorSuccess) return refreshed;
   const RegistryValue* found = cache_.FindValue(key.path_, name);
-  if (found == nullptr)
-    return kErrorFileNotFound;
+  if (found == nullptr) return kErrorFileNotFound;
   value.kind = found->kind;
-  if (found->data.size() > limit)
-    return kErrorMoreData;
+  if (found->data.size() > limit) return kErrorMoreData;
   value.data = found->data;
   return kErrorSuccess;
 }
@@ -186,11 +170,9 @@ long RegistryFile::QueryValue(const RegistryKey& key, std::string_view name, std
 long RegistryFile::CreateKey(RegistryRoot root, std::string_view subkey, RegistryKey& key) {
   key = RegistryKey();
   std::string path = FullPath(root, subkey);
-  if (!RegistryKeyPathIsWritable(path))
-    return kErrorInvalidParameter;
+  if (!RegistryKeyPathIsWritable(path)) return kErrorInvalidParameter;
   const long result = Modify([&path](RegistryDocument& document) { return document.AddKey(path); });
-  if (result != kErrorSuccess)
-    return result;
+  if (result != kErrorSuccess) return result;
   key.path_ = std::move(path);
   key.open_ = true;
   key.writable_ = true;
@@ -199,12 +181,9 @@ long RegistryFile::CreateKey(RegistryRoot root, std::string_view subkey, Registr
 
 long RegistryFile::SetValue(const RegistryKey& key, std::string_view name, std::uint32_t kind,
                             std::string_view data) {
-  if (!key.open_)
-    return kErrorInvalidHandle;
-  if (!key.writable_)
-    return kErrorAccessDenied;
-  if (!RegistryNameIsWritable(name))
-    return kErrorInvalidParameter;
+  if (!key.open_) return kErrorInvalidHandle;
+  if (!key.writable_) return kErrorAccessDenied;
+  if (!RegistryNameIsWritable(name)) return kErrorInvalidParameter;
   return Modify([&](RegistryDocument& document) {
     document.SetValue(key.path_, name, RegistryValue{kind, std::string(data)});
     return true;
@@ -212,8 +191,7 @@ long RegistryFile::SetValue(const RegistryKey& key, std::string_view name, std::
 }
 
 long RegistryFile::CloseKey(RegistryKey& key) {
-  if (!key.open_)
-    return kErrorInvalidHandle;
+  if (!key.open_) return kErrorInvalidHandle;
   key = RegistryKey();
   return kErrorSuccess;
 }
@@ -225,26 +203,21 @@ long RegistryFile::Modify(Change change) {
   const std::string folder = Folder();
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  if (error)
-    return kErrorAccessDenied;
+  if (error) return kErrorAccessDenied;
 
   UniqueFd lock(::open((path_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-  if (!lock.valid())
-    return kErrorAccessDenied;
+  if (!lock.valid()) return kErrorAccessDenied;
   while (::flock(lock.get(), LOCK_EX) != 0) {
-    if (errno != EINTR)
-      return kErrorAccessDenied;
+    if (errno != EINTR) return kErrorAccessDenied;
   }
 
   std::string text;
   struct stat info {};
   const long read = ReadFileText(path_, text, info);
   // A file that exists but cannot be read is never replaced: that would lose it.
-  if (read != kErrorSuccess && read != kErrorFileNotFound)
-    return kErrorAccessDenied;
+  if (read != kErrorSuccess && read != kErrorFileNotFound) return kErrorAccessDenied;
   RegistryDocument document = RegistryDocument::Parse(text);
-  if (!change(document))
-    return kErrorSuccess;
+  if (!change(document)) return kErrorSuccess;
 
   cacheValid_ = false;
   RemoveStaleTemporaries();
@@ -254,29 +227,23 @@ long RegistryFile::Modify(Change change) {
 long RegistryFile::WriteAtomically(const std::string& text) const {
   std::string temporary = Folder() + "/" + TemporaryPrefix() + "XXXXXX";
   UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd.valid())
-    return WriteErrorCode(errno);
+  if (!fd.valid()) return WriteErrorCode(errno);
 
   // The new file keeps the permissions of the one it replaces.
   struct stat old {};
-  if (::stat(path_.c_str(), &old) == 0)
-    ::fchmod(fd.get(), old.st_mode & 07777);
+  if (::stat(path_.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
 
   int error = 0;
-  if (!WriteAll(fd.get(), text) || ::fsync(fd.get()) != 0)
-    error = errno;
-  if (::close(fd.release()) != 0 && error == 0)
-    error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), path_.c_str()) != 0)
-    error = errno;
+  if (!WriteAll(fd.get(), text) || ::fsync(fd.get()) != 0) error = errno;
+  if (::close(fd.release()) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), path_.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temporary.c_str());
     return WriteErrorCode(error);
   }
   // The rename itself reaches the disk only with its folder.
   UniqueFd directory(::open(Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directory.valid())
-    ::fsync(directory.get());
+  if (directory.valid()) ::fsync(directory.get());
   return kErrorSuccess;
 }
 
@@ -285,8 +252,7 @@ long RegistryFile::WriteAtomically(const std::string& text) const {
 // it every one of them is such a leftover.
 void RegistryFile::RemoveStaleTemporaries() const {
   DIR* directory = ::opendir(Folder().c_str());
-  if (directory == nullptr)
-    return;
+  if (directory == nullptr) return;
   const std::string prefix = TemporaryPrefix();
   while (const dirent* entry = ::readdir(directory)) {
     if (std::string_view(entry->d_name).starts_with(prefix)) {
@@ -298,10 +264,8 @@ void RegistryFile::RemoveStaleTemporaries() const {
 
 std::string RegistryFile::Folder() const {
   const std::size_t slash = path_.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
-  if (slash == 0)
-    return "/";
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
   return path_.substr(0, slash);
 }
 
@@ -310,8 +274,6 @@ std::string RegistryFile::BaseName() const {
   return slash == std::string::npos ? path_ : path_.substr(slash + 1);
 }
 
-std::string RegistryFile::TemporaryPrefix() const {
-  return "." + BaseName() + ".tmp-";
-}
+std::string RegistryFile::TemporaryPrefix() const { return "." + BaseName() + ".tmp-"; }
 
 }  // namespace tarnwick

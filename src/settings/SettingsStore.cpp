@@ -138,8 +138,7 @@ constexpr std::array<std::string_view, kFields.size()> kSaveOrder = {
 
 constexpr std::size_t FieldIndex(std::string_view name) {
   for (std::size_t i = 0; i < kFields.size(); ++i) {
-    if (kFields[i].name == name)
-      return i;
+    if (kFields[i].name == name) return i;
   }
   return kFields.size();
 }
@@ -155,30 +154,23 @@ constexpr std::array<std::size_t, kFields.size()> kSaveIndices = SaveIndices();
 
 constexpr bool SaveOrderNamesEveryFieldOnce() {
   for (std::size_t i = 0; i < kSaveIndices.size(); ++i) {
-    if (kSaveIndices[i] >= kFields.size())
-      return false;
+    if (kSaveIndices[i] >= kFields.size()) return false;
     for (std::size_t j = 0; j < i; ++j) {
-      if (kSaveIndices[i] == kSaveIndices[j])
-        return false;
+      if (kSaveIndices[i] == kSaveIndices[j]) return false;
     }
   }
   return true;
 }
 static_assert(SaveOrderNamesEveryFieldOnce());
 
-std::string_view KeyPath(Key key) {
-  return key == Key::Settings ? kSettingsKey : kMessagesKey;
-}
+std::string_view KeyPath(Key key) { return key == Key::Settings ? kSettingsKey : kMessagesKey; }
 
 // A text up to its field's capacity always survives a restart, so fields
 // longer than the common limit (messages, paths) read up to their own.
-std::size_t TextLimit(const Field& field) {
-  return std::max(kTextReadLimit, field.capacity + 1);
-}
+std::size_t TextLimit(const Field& field) { return std::max(kTextReadLimit, field.capacity + 1); }
 
 std::string DefaultText(const Field& field) {
-  if (field.hasMessageDefault)
-    return Text(field.messageDefault);
+  if (field.hasMessageDefault) return Text(field.messageDefault);
   return std::string(field.plainDefault);
 }
 
@@ -223,14 +215,12 @@ bool ReadSettingValue(RegistryFile& registry, RegistryRoot root, std::string_vie
                       std::size_t textLimit) {
   buffer.clear();
   RegistryKey key;
-  if (registry.OpenKey(root, subkey, key) != kErrorSuccess)
-    return false;
+  if (registry.OpenKey(root, subkey, key) != kErrorSuccess) return false;
   RegistryValue value;
   const std::size_t limit = kind == SettingKind::Number ? 4 : textLimit;
   const long result = registry.QueryValue(key, name, limit, value);
   registry.CloseKey(key);
-  if (result != kErrorSuccess)
-    return false;
+  if (result != kErrorSuccess) return false;
 
   if (kind == SettingKind::Number) {
     // Whatever kind the value has, its bytes (at most 4) are the number,
