@@ -447,14 +447,17 @@ const RegistryValue* RegistryDocument::FindValue(std::string_view keyPath,
   return nullptr;
 }
 
-void RegistryDocument::SetValue(std::string_view keyPath, std::string_view name,
+bool RegistryDocument::SetValue(std::string_view keyPath, std::string_view name,
                                 RegistryValue value) {
+  const RegistryValue* existing = FindValue(keyPath, name);
+  if (existing != nullptr && *existing == value) return false;
   AddKey(keyPath);
   Item item;
   item.readable = true;
   item.name = std::string(name);
   item.value = std::move(value);
   AddItem(*FindSection(keyPath), std::move(item));
+  return true;
 }
 
 void RegistryDocument::AddItem(Section& section, Item item) {

@@ -49,8 +49,9 @@ class RegistryDocument {
   // Null when the key or the value is absent.
   const RegistryValue* FindValue(std::string_view keyPath, std::string_view name) const;
   // Adds the key when needed; replaces a value of the same name in place.
-  // The name and path must pass the checks below.
-  void SetValue(std::string_view keyPath, std::string_view name, RegistryValue value);
+  // The name and path must pass the checks below. False when the document
+  // already held exactly this value.
+  bool SetValue(std::string_view keyPath, std::string_view name, RegistryValue value);
 
   std::vector<RegistryEntry> Entries() const;
 

@@ -185,8 +185,8 @@ long RegistryFile::SetValue(const RegistryKey& key, std::string_view name, std::
   if (!key.writable_) return kErrorAccessDenied;
   if (!RegistryNameIsWritable(name)) return kErrorInvalidParameter;
   return Modify([&](RegistryDocument& document) {
-    document.SetValue(key.path_, name, RegistryValue{kind, std::string(data)});
-    return true;
+    // Rewriting the same bytes would only cost a flush to disk.
+    return document.SetValue(key.path_, name, RegistryValue{kind, std::string(data)});
   });
 }
 
