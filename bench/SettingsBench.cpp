@@ -3,9 +3,11 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
+#include "platform/RegistryDocument.h"
 #include "platform/RegistryFile.h"
 #include "platform/UserPrompt.h"
 #include "settings/SettingsStore.h"
@@ -112,6 +114,21 @@ BENCHMARK(BM_SaveUnchangedSettings)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly();
+
+// A file holding one large binary value, written over many continued lines:
+// reading it must stay linear in its size.
+void BM_ParseLargeValue(benchmark::State& state) {
+  RegistryDocument document;
+  document.SetValue(
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVALE\\ZNRQ", "Big",
+      RegistryValue{kRegBinary, std::string(static_cast<std::size_t>(state.range(0)), 'x')});
+  const std::string text = document.Serialize();
+  for (auto _ : state)
+    benchmark::DoNotOptimize(RegistryDocument::Parse(text));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ParseLargeValue)->Arg(1 << 14)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tarnwick

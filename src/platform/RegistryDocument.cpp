@@ -353,8 +353,10 @@ RegistryDocument RegistryDocument::Parse(std::string_view text) {
         start && StartsWithNoCase(std::string_view(logical).substr(start->dataOffset), "hex");
     while (isHex && EndsWithContinuation(logical) && i + 1 < lines.size() &&
            !lines[i + 1].empty() && IsBlank(lines[i + 1].front())) {
-      logical = std::string(TrimRight(logical));
-      logical.pop_back();
+      // Trimmed in place: copying would make long values quadratic.
+      while (IsBlank(logical.back()))
+        logical.pop_back();
+      logical.pop_back();  // the '\\'
       logical += TrimLeft(lines[++i]);
     }
     ++i;
