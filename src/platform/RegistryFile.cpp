@@ -145,6 +145,8 @@ long RegistryFile::OpenKey(RegistryRoot root, std::string_view subkey, RegistryK
   const long refreshed = Refresh();
   if (refreshed != kErrorSuccess) return refreshed;
   std::string path = FullPath(root, subkey);
+  // A path that could never have been written is in no file.
+  if (!RegistryKeyPathIsWritable(path)) return kErrorFileNotFound;
   if (!subkey.empty() && !cache_.HasKey(path)) return kErrorFileNotFound;
   key.path_ = std::move(path);
   key.open_ = true;
