@@ -213,6 +213,12 @@ long RegistryFile::Modify(Change change) {
     if (errno != EINTR) return kErrorAccessDenied;
   }
 
+  // The file is replaced, never written in place, so its own permissions
+  // would not stop us: honour a file its owner made read-only.
+  if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+    return kErrorAccessDenied;
+  }
+
   std::string text;
   struct stat info {};
   const long read = ReadFileText(path_, text, info);

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "platform/RegistryFile.h"
+#include "support/SyslogReceiver.h"  // TARNWICK_REQUIRE_ROOT
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -101,6 +102,31 @@ TEST_F(RegistryFileTest, AnUnwritableLocationIsAccessDeniedAndAnUnreadableFileIs
   EXPECT_EQ(folder.OpenKey(kMachine, kSubkey, key), kErrorAccessDenied);
   EXPECT_EQ(folder.CreateKey(kMachine, kSubkey, key), kErrorAccessDenied);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("folder.reg")));
+}
+
+// Root may write anything, so an ordinary user is needed here.
+TEST_F(RegistryFileTest, AReadOnlyFileIsNotReplacedByAnOrdinaryUser) {
+  TARNWICK_REQUIRE_ROOT();
+  ASSERT_EQ(Set(registry, "Kept", kRegDword, Dword(1)), kErrorSuccess);
+  const std::string folder = dir.File("nested/folder");
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(dir.File("nested").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  ASSERT_EQ(::chmod((path + ".lock").c_str(), 0666), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+    RegistryFile user(path);
+    RegistryKey key;
+    ::_exit(user.CreateKey(kMachine, "SOFTWARE\\NEW", key) == kErrorAccessDenied ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  RegistryKey key;
+  EXPECT_EQ(registry.OpenKey(kMachine, "SOFTWARE\\NEW", key), kErrorFileNotFound);
 }
 
 TEST_F(RegistryFileTest, KeepsWhatItDoesNotOwnAndSeesOtherWriters) {
