@@ -1,5 +1,8 @@
 #include "engine/Notifier.h"
 
+#include "mail/MailEnvironment.h"
+#include "mail/SmtpClient.h"
+#include "platform/Clock.h"
 #include "platform/Messages.h"
 #include "platform/NetMessenger.h"
 
@@ -27,10 +30,18 @@ bool Notifier::SendNetMessage(std::string_view recipient, std::string_view text)
   return NetMessenger(NetMessengerOptions::FromEnvironment()).Send(recipient, text);
 }
 
-int Notifier::SendMail(std::string_view /*server*/, std::string_view /*sender*/,
-                       std::string_view /*recipients*/, std::string_view /*subject*/,
-                       std::string_view /*body*/) {
-  return 0;
+int Notifier::SendMail(std::string_view server, std::string_view sender,
+                       std::string_view recipients, std::string_view subject,
+                       std::string_view body) {
+  static const SystemClock clock;
+  const MailEnvironment environment{
+      .eventLog = eventLog_,
+      .prompt = prompt(),
+      .clock = clock,
+      .showMessage = settings().EnableMailDebug == 1,
+      .english = settings().SendMailByEnglish != 0,
+  };
+  return SmtpClient::SendMail(environment, server, sender, recipients, subject, body);
 }
 
 }  // namespace tarnwick

@@ -116,6 +116,34 @@ constexpr Entry kCatalogue[] = {
     {Msg::ListColumnNumber, "%1 列目"},
 
     // Mail session
+    {Msg::MailFailed, "「Tarnwick」は、メールの送信に失敗しました。"},
+    {Msg::MailError4001, "メモリ不足です。"},
+    {Msg::MailError4002, "データ転送に失敗しました。"},
+    {Msg::MailError4003, "DLLの初期化に失敗しました。"},
+    {Msg::MailError4004, "バージョンが不正です。"},
+    {Msg::MailError4005, "WINSOCKのバージョンが不正です。"},
+    {Msg::MailError4006, "ネットワークが起動していません。"},
+    {Msg::MailError4007, "メールサーバが見つかりません。"},
+    {Msg::MailError4008, "ソケットの作成に失敗しました。"},
+    {Msg::MailError4009, "ソケットの読み込みに失敗しました。"},
+    {Msg::MailError4010, "ソケットが見つかりません。TCPIPが起動していない可能性があります。"},
+    {Msg::MailError4011, "ビジーです。"},
+    {Msg::MailError4012, "ソケットをクローズします。"},
+    {Msg::MailError4013, "タイムアウトしました。"},
+    {Msg::MailError4014, "サービス名が不明です。"},
+    {Msg::MailError4015, "メールサーバがタイムアウトしました。"},
+    {Msg::MailError4016, "メールサーバへの接続が切断されました。"},
+    {Msg::MailError4017, "メールサーバへの接続が拒否されました。"},
+    {Msg::MailErrorUnknown, "不明なエラーが発生しました。"},
+    {Msg::MailAttemptFailed, "「Tarnwick」は、メールの送信を試みましたが、失敗しました。"},
+    {Msg::MailGreetingRefused, "SMTP ソケットのオープンに失敗しました。%d"},
+    {Msg::MailHeloRefused, "HELOコマンドに対してエラーが戻されました。%d"},
+    {Msg::MailFromRefused, "MAIL FROMコマンドで %s に対してエラーが返されました。%d"},
+    {Msg::MailRcptRefused, "RCPT TO コマンドで、%s へのメール送信に失敗しました"},
+    {Msg::MailDataRefused, "DATA コマンドでエラーが発生しました。%d"},
+    {Msg::MailDataNotAccepted, "DATAの送信に失敗しました。%d"},
+    {Msg::MailUnsafeText,
+     "メールサーバ名、送信者、送信先またはホスト名に改行などの使用できない文字が含まれています。"},
 
     // Mail composition and address lists
     {Msg::MailAddressBlank, "送信先メールアドレスの指定に誤りがあります。空白が使用されています。"},
@@ -189,9 +217,11 @@ constexpr Entry kCatalogue[] = {
 constexpr std::size_t kCount = static_cast<std::size_t>(Msg::Count);
 
 constexpr bool CatalogueIsComplete() {
-  if (std::size(kCatalogue) != kCount) return false;
+  if (std::size(kCatalogue) != kCount)
+    return false;
   for (std::size_t i = 0; i < kCount; ++i) {
-    if (static_cast<std::size_t>(kCatalogue[i].id) != i) return false;
+    if (static_cast<std::size_t>(kCatalogue[i].id) != i)
+      return false;
   }
   return true;
 }
@@ -199,7 +229,8 @@ static_assert(CatalogueIsComplete(), "every Msg needs one entry, in enum order")
 
 std::array<std::string, kCount> ConvertAll() {
   std::array<std::string, kCount> texts;
-  for (std::size_t i = 0; i < kCount; ++i) texts[i] = Cp932FromUtf8(kCatalogue[i].utf8);
+  for (std::size_t i = 0; i < kCount; ++i)
+    texts[i] = Cp932FromUtf8(kCatalogue[i].utf8);
   return texts;
 }
 

@@ -98,6 +98,33 @@ enum class Msg {
   ListColumnNumber,       // %1: column number, for columns without a heading
 
   // Mail session
+  MailFailed,  // 「Tarnwick」は、メールの送信に失敗しました。
+  MailError4001,
+  MailError4002,
+  MailError4003,
+  MailError4004,
+  MailError4005,
+  MailError4006,
+  MailError4007,
+  MailError4008,
+  MailError4009,
+  MailError4010,
+  MailError4011,
+  MailError4012,
+  MailError4013,
+  MailError4014,
+  MailError4015,
+  MailError4016,
+  MailError4017,
+  MailErrorUnknown,
+  MailAttemptFailed,  // 「Tarnwick」は、メールの送信を試みましたが、失敗しました。
+  MailGreetingRefused,
+  MailHeloRefused,
+  MailFromRefused,
+  MailRcptRefused,
+  MailDataRefused,
+  MailDataNotAccepted,
+  MailUnsafeText,
 
   // Mail composition and address lists
   MailAddressBlank,

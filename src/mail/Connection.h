@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/UniqueFd.h"
+
+namespace tarnwick {
+
+// One TCP connection of the mail client to a mail server. Replies are read
+// one character at a time from a 512-byte receive buffer; data goes out
+// directly or through a 512-byte send buffer. Every wait on the socket is
+// bounded by the wait limit (30 s unless a caller asks for another).
+//
+// The seven entry points are static and take the connection by pointer, so
+// that a missing connection is answered with 4010 instead of a crash. All
+// return 0 or a MailErrorCode. Connections live in the ConnectionRegistry
+// from `connect` until a successful `close`.
+class connection {
+ public:
+  static constexpr std::size_t kBufferSize = 512;
+  static constexpr std::size_t kSendChunk = 1024;
+  static constexpr std::chrono::milliseconds kDefaultWaitLimit{30000};
+
+  // Opens a connection to `host` (dotted address or name) at `service`
+  // (decimal port or service name). On failure `out` is null and nothing
+  // stays registered.
+  static int connect(std::string_view host, std::string_view service, connection*& out,
+                     std::chrono::milliseconds waitLimit = kDefaultWaitLimit);
+  // The next byte of the server's data. `poll` asks without waiting.
+  static int getchar(connection* conn, bool poll, char& out);
+  // Sends everything before returning.
+  static int put_data(connection* conn, const char* data, std::size_t length);
+  static int put_buffered(connection* conn, const char* data, std::size_t length);
+  static int flush_buffered(connection* conn);
+  // On success the connection is freed and `conn` must not be used again.
+  static int close(connection* conn);
+  // This machine's host name, cut to `size` - 1 bytes. Failure gives a
+  // Winsock error number, outside the mail codes.
+  static int gethostname(std::string& out, std::size_t size);
+
+  explicit connection(std::chrono::milliseconds waitLimit);
+  ~connection() = default;
+  connection(const connection&) = delete;
+  connection& operator=(const connection&) = delete;
+
+  // The queued bytes of the send buffer, for tests of the block rule.
+  std::size_t sendFill() const { return sendFill_; }
+
+ private:
+  using Buffer = std::array<char, kBufferSize>;
+
+  int Open(std::string_view host, std::string_view service);
+  int get_buffer(bool poll);
+  int WaitFor(short events, std::chrono::milliseconds limit, int& error) const;
+
+  UniqueFd socket_;
+  std::unique_ptr<Buffer> receive_;
+  std::uint32_t readPosition_ = 0;
+  std::uint32_t filledLength_ = 0;
+  std::unique_ptr<Buffer> send_;
+  std::uint32_t sendFill_ = 0;
+  const std::chrono::milliseconds configuredLimit_;
+  // Zero until the connection is open; the configured limit afterwards.
+  std::chrono::milliseconds waitLimit_{0};
+};
+
+}  // namespace tarnwick

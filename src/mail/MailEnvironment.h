@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+
+#include "mail/Connection.h"
+#include "platform/Clock.h"
+#include "platform/EventLog.h"
+#include "platform/UserPrompt.h"
+
+namespace tarnwick {
+
+// What a mail delivery needs from its host: where failures are reported,
+// who sees the debug display, the two mail settings and the time.
+struct MailEnvironment {
+  const EventLog& eventLog;
+  // Shows the composed message when `showMessage` is set (EnableMailDebug 1).
+  UserPrompt& prompt;
+  // The Date line's time and the boundary tag's seed.
+  const Clock& clock;
+  bool showMessage = false;
+  // SendMailByEnglish: the plain English form instead of the Japanese MIME form.
+  bool english = false;
+  // Each wait for the server; tests shorten it.
+  std::chrono::milliseconds waitLimit = connection::kDefaultWaitLimit;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "mail/MailEnvironment.h"
+
+namespace tarnwick {
+
+class connection;
+
+// The program's own SMTP client: composes one message and delivers it with
+// HELO, MAIL, RCPT, DATA and QUIT. Every failure goes to the event log as a
+// warning; the caller learns only whether the mail was delivered.
+//
+// Deliveries are serialised: the working texts live in process-wide storage
+// of fixed capacities (longer arguments are cut, CP932-aware), as one
+// delivery at a time always had it.
+class SmtpClient {
+ public:
+  // Capacities of the process-wide storage, terminating zero included.
+  static constexpr std::size_t kServerCapacity = 132;
+  static constexpr std::size_t kServiceCapacity = 256;
+  static constexpr std::size_t kLocalHostCapacity = 129;
+  static constexpr std::size_t kSenderCapacity = 132;
+  static constexpr std::size_t kRecipientsCapacity = 252;
+  static constexpr std::size_t kSubjectCapacity = 516;
+  static constexpr std::size_t kReplyCapacity = 2048;
+
+  // 1 when the message was delivered, 0 when it was not. `server` is a host
+  // optionally followed by ':' and a port or service name; `recipients` are
+  // separated by ';' (LF, TAB and CR also separate). All texts are CP932.
+  static int SendMail(const MailEnvironment& environment, std::string_view server,
+                      std::string_view sender, std::string_view recipients,
+                      std::string_view subject, std::string_view body);
+
+  // The address that goes between the brackets of MAIL From: "Name <a@b>"
+  // gives "a@b", "a@b (Name)" gives "a@b ".
+  static std::string SenderAddress(std::string_view sender);
+
+  // The bytes that follow DATA for message `text`, end sequence included.
+  static std::string DataText(std::string_view text);
+
+ private:
+  struct Storage;
+
+  SmtpClient(const MailEnvironment& environment, Storage& storage);
+
+  int Deliver(std::string_view body);
+  bool SmtpSession();
+  bool Connect();
+  bool SendRecipients();
+  int ReadReply();
+  bool SendMessageText(std::string_view text);
+  bool AbortSession(std::string_view text);
+  void ReportMailError(int code);
+  void ReportUnsafeText();
+  bool SendCommand(std::string_view command);
+  void CloseConnection();
+  void Warn(std::string_view text);
+
+  static Storage& ProcessStorage();
+
+  const MailEnvironment& environment_;
+  Storage& storage_;
+};
+
+}  // namespace tarnwick

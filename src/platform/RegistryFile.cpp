@@ -1,0 +1,287 @@
+#include "platform/RegistryFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/UniqueFd.h"
+
+namespace tarnwick {
+namespace {
+
+// Far beyond any settings file; a bigger file is refused rather than read
+// into memory, and is never overwritten.
+constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+long WriteErrorCode(int error) {
+  return error == ENOSPC || error == EDQUOT ? kErrorDiskFull : kErrorAccessDenied;
+}
+
+std::string FullPath(RegistryRoot root, std::string_view subkey) {
+  std::string path(RegistryRootName(root));
+  if (!subkey.empty()) {
+    path += '\\';
+    path += subkey;
+  }
+  return path;
+}
+
+bool ReadAll(int fd, std::string& text) {
+  char buffer[16384];
+  while (true) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    text.append(buffer, static_cast<std::size_t>(got));
+    if (text.size() > static_cast<std::size_t>(kMaxFileSize)) return false;
+  }
+}
+
+bool WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// 0 with the text, 2 when there is no file, 5 when it cannot be read.
+long ReadFileText(const std::string& path, std::string& text, struct stat& info) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    return errno == ENOENT || errno == ENOTDIR ? kErrorFileNotFound : kErrorAccessDenied;
+  }
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileSize) {
+    return kErrorAccessDenied;
+  }
+  text.clear();
+  return ReadAll(fd.get(), text) ? kErrorSuccess : kErrorAccessDenied;
+}
+
+}  // namespace
+
+std::string_view RegistryRootName(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::ClassesRoot:
+      return "HKEY_CLASSES_ROOT";
+    case RegistryRoot::CurrentUser:
+      return "HKEY_CURRENT_USER";
+    case RegistryRoot::LocalMachine:
+      return "HKEY_LOCAL_MACHINE";
+    case RegistryRoot::Users:
+      return "HKEY_USERS";
+  }
+  return "HKEY_LOCAL_MACHINE";
+}
+
+std::string RegistryFile::DefaultPath() {
+  const std::string overridden = EnvironmentValue("TARNWICK_REGISTRY");
+  if (!overridden.empty()) return overridden;
+  // XDG asks to ignore a relative XDG_CONFIG_HOME.
+  const std::string config = EnvironmentValue("XDG_CONFIG_HOME");
+  if (!config.empty() && config.front() == '/') return config + "/tarnwick/registry.reg";
+  return EnvironmentValue("HOME") + "/.config/tarnwick/registry.reg";
+}
+
+RegistryFile::RegistryFile() : RegistryFile(DefaultPath()) {}
+
+RegistryFile::RegistryFile(std::string path) : path_(std::move(path)) {}
+
+bool RegistryFile::Signature::operator==(const Signature& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+         changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+}
+
+long RegistryFile::Refresh() {
+  UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    cacheValid_ = false;
+    return errno == ENOENT || errno == ENOTDIR ? kErrorFileNotFound : kErrorAccessDenied;
+  }
+  struct stat before {};
+  if (::fstat(fd.get(), &before) != 0 || !S_ISREG(before.st_mode) ||
+      before.st_size > kMaxFileSize) {
+    cacheValid_ = false;
+    return kErrorAccessDenied;
+  }
+  const Signature signature{before.st_dev, before.st_ino, before.st_size, before.st_mtim,
+                            before.st_ctim};
+  if (cacheValid_ && signature == cacheSignature_) return kErrorSuccess;
+
+  std::string text;
+  if (!ReadAll(fd.get(), text)) {
+    cacheValid_ = false;
+    return kErrorAccessDenied;
+  }
+  cache_ = RegistryDocument::Parse(text);
+  // Someone writing the file in place while it was read: use what was read
+  // this time, but read it again next time.
+  struct stat after {};
+  cacheValid_ = ::fstat(fd.get(), &after) == 0 &&
+                signature == Signature{after.st_dev, after.st_ino, after.st_size, after.st_mtim,
+                                       after.st_ctim};
+  cacheSignature_ = signature;
+  return kErrorSuccess;
+}
+
+long RegistryFile::OpenKey(RegistryRoot root, std::string_view subkey, RegistryKey& key) {
+  key = RegistryKey();
+  const long refreshed = Refresh();
+  if (refreshed != kErrorSuccess) return refreshed;
+  std::string path = FullPath(root, subkey);
+  // A path that could never have been written is in no file.
+  if (!RegistryKeyPathIsWritable(path)) return kErrorFileNotFound;
+  if (!subkey.empty() && !cache_.HasKey(path)) return kErrorFileNotFound;
+  key.path_ = std::move(path);
+  key.open_ = true;
+  key.writable_ = false;
+  return kErrorSuccess;
+}
+
+long RegistryFile::QueryValue(const RegistryKey& key, std::string_view name, std::size_t limit,
+                              RegistryValue& value) {
+  value = RegistryValue();
+  if (!key.open_) return kErrorInvalidHandle;
+  if (key.writable_) return kErrorAccessDenied;
+  const long refreshed = Refresh();
+  if (refreshed != kErrorSuccess) return refreshed;
+  const RegistryValue* found = cache_.FindValue(key.path_, name);
+  if (found == nullptr) return kErrorFileNotFound;
+  value.kind = found->kind;
+  if (found->data.size() > limit) return kErrorMoreData;
+  value.data = found->data;
+  return kErrorSuccess;
+}
+
+long RegistryFile::CreateKey(RegistryRoot root, std::string_view subkey, RegistryKey& key) {
+  key = RegistryKey();
+  std::string path = FullPath(root, subkey);
+  if (!RegistryKeyPathIsWritable(path)) return kErrorInvalidParameter;
+  const long result = Modify([&path](RegistryDocument& document) { return document.AddKey(path); });
+  if (result != kErrorSuccess) return result;
+  key.path_ = std::move(path);
+  key.open_ = true;
+  key.writable_ = true;
+  return kErrorSuccess;
+}
+
+long RegistryFile::SetValue(const RegistryKey& key, std::string_view name, std::uint32_t kind,
+                            std::string_view data) {
+  if (!key.open_) return kErrorInvalidHandle;
+  if (!key.writable_) return kErrorAccessDenied;
+  if (!RegistryNameIsWritable(name)) return kErrorInvalidParameter;
+  return Modify([&](RegistryDocument& document) {
+    // Rewriting the same bytes would only cost a flush to disk.
+    return document.SetValue(key.path_, name, RegistryValue{kind, std::string(data)});
+  });
+}
+
+long RegistryFile::CloseKey(RegistryKey& key) {
+  if (!key.open_) return kErrorInvalidHandle;
+  key = RegistryKey();
+  return kErrorSuccess;
+}
+
+// One locked read-modify-write. `change` edits the document and says whether
+// anything changed; nothing is written when it did not.
+template <typename Change>
+long RegistryFile::Modify(Change change) {
+  const std::string folder = Folder();
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) return kErrorAccessDenied;
+
+  UniqueFd lock(::open((path_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!lock.valid()) return kErrorAccessDenied;
+  while (::flock(lock.get(), LOCK_EX) != 0) {
+    if (errno != EINTR) return kErrorAccessDenied;
+  }
+
+  // The file is replaced, never written in place, so its own permissions
+  // would not stop us: honour a file its owner made read-only.
+  if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+    return kErrorAccessDenied;
+  }
+
+  std::string text;
+  struct stat info {};
+  const long read = ReadFileText(path_, text, info);
+  // A file that exists but cannot be read is never replaced: that would lose it.
+  if (read != kErrorSuccess && read != kErrorFileNotFound) return kErrorAccessDenied;
+  RegistryDocument document = RegistryDocument::Parse(text);
+  if (!change(document)) return kErrorSuccess;
+
+  cacheValid_ = false;
+  RemoveStaleTemporaries();
+  return WriteAtomically(document.Serialize());
+}
+
+long RegistryFile::WriteAtomically(const std::string& text) const {
+  std::string temporary = Folder() + "/" + TemporaryPrefix() + "XXXXXX";
+  UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+  if (!fd.valid()) return WriteErrorCode(errno);
+
+  // The new file keeps the permissions of the one it replaces.
+  struct stat old {};
+  if (::stat(path_.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
+
+  int error = 0;
+  if (!WriteAll(fd.get(), text) || ::fsync(fd.get()) != 0) error = errno;
+  if (::close(fd.release()) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), path_.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    return WriteErrorCode(error);
+  }
+  // The rename itself reaches the disk only with its folder.
+  UniqueFd directory(::open(Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.valid()) ::fsync(directory.get());
+  return kErrorSuccess;
+}
+
+// A writer killed between creating its temporary file and renaming it leaves
+// the file behind. Writers create them only under the lock, so while we hold
+// it every one of them is such a leftover.
+void RegistryFile::RemoveStaleTemporaries() const {
+  DIR* directory = ::opendir(Folder().c_str());
+  if (directory == nullptr) return;
+  const std::string prefix = TemporaryPrefix();
+  while (const dirent* entry = ::readdir(directory)) {
+    if (std::string_view(entry->d_name).starts_with(prefix)) {
+      ::unlinkat(::dirfd(directory), entry->d_name, 0);
+    }
+  }
+  ::closedir(directory);
+}
+
+std::string RegistryFile::Folder() const {
+  const std::size_t slash = path_.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path_.substr(0, slash);
+}
+
+std::string RegistryFile::BaseName() const {
+  const std::size_t slash = path_.rfind('/');
+  return slash == std::string::npos ? path_ : path_.substr(slash + 1);
+}
+
+std::string RegistryFile::TemporaryPrefix() const { return "." + BaseName() + ".tmp-"; }
+
+}  // namespace tarnwick

@@ -1,1 +1,0 @@
-// Settings store sources are listed in CMakeLists.txt.
