@@ -87,7 +87,6 @@ constexpr Entry kCatalogue[] = {
     {Msg::InconsistencyLog, "[エラー]ソフトウェアで矛盾が発生しました。"},
     {Msg::InconsistencyBox, "ソフトウェアで矛盾が発生しました。強制終了します。"},
     {Msg::WatchUsage, "使い方: tarnwick-watch リストファイル"},
-    {Msg::WatchListFileFailed, "リストファイルを読み込めませんでした。"},
 
     // Net send
 

@@ -77,7 +77,6 @@ enum class Msg {
   InconsistencyLog,
   InconsistencyBox,
   WatchUsage,
-  WatchListFileFailed,
 
   // Net send
 
