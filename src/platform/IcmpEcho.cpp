@@ -4,6 +4,7 @@
 #include <time.h>  // linux/errqueue.h needs timespec declared first
 #include <linux/errqueue.h>
 // clang-format on
+#include <linux/filter.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -44,10 +45,12 @@ std::uint16_t NextSequence() {
   return static_cast<std::uint16_t>(next.fetch_add(1, std::memory_order_relaxed));
 }
 
-// A raw socket chooses its own identifier; one per process, like ping's pid.
+// A raw socket chooses its own identifier. A fresh one for every attempt
+// keeps a late reply to an earlier attempt from matching a later one, even
+// where sequence numbers would line up.
 std::uint16_t RawIdentifier() {
-  static const auto identifier = static_cast<std::uint16_t>(RandomSeed());
-  return identifier;
+  thread_local std::minstd_rand generator(RandomSeed());
+  return static_cast<std::uint16_t>(generator() >> 8);
 }
 
 UniqueFd OpenOfKind(IcmpSocketKind kind) {
@@ -60,10 +63,14 @@ bool SetIntOption(int fd, int level, int name, int value) {
 }
 
 bool ConfigureSocket(int fd, IcmpSocketKind kind) {
-  if (!SetIntOption(fd, IPPROTO_IP, IP_TTL, kTimeToLive)) return false;
-  // Errors about a datagram socket's requests come only through its error
-  // queue, and only when asked for.
-  if (kind == IcmpSocketKind::Datagram) return SetIntOption(fd, IPPROTO_IP, IP_RECVERR, 1);
+  // Errors about our requests come through the socket's error queue, and
+  // only when asked for: a raw socket is connected and filtered below, so
+  // errors from routers are no longer among its packets.
+  if (!SetIntOption(fd, IPPROTO_IP, IP_TTL, kTimeToLive) ||
+      !SetIntOption(fd, IPPROTO_IP, IP_RECVERR, 1)) {
+    return false;
+  }
+  if (kind == IcmpSocketKind::Datagram) return true;
   // A raw socket sees every ICMP packet of the host: let only the types that
   // can answer an echo through.
   icmp_filter filter{};
@@ -73,6 +80,35 @@ bool ConfigureSocket(int fd, IcmpSocketKind kind) {
                   (1u << IcmpReplyParser::kTimeExceeded) |
                   (1u << IcmpReplyParser::kParameterProblem));
   return ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
+}
+
+// Lets through only the echo reply that carries our identifier and sequence.
+// A raw socket otherwise queues every echo reply of the host: under heavy
+// ICMP traffic elsewhere, those fill its buffer while the thread waits its
+// turn, and our reply is dropped. Errors about our request come through the
+// error queue, which the filter does not touch.
+bool AttachReplyFilter(int fd, const EchoRequestKey& key) {
+  std::array<sock_filter, 9> program{{
+      BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // X = IPv4 header length
+      BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),   // ICMP type
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, IcmpReplyParser::kEchoReply, 0, 5),
+      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),  // identifier
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, key.identifier, 0, 3),
+      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 6),  // sequence
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, key.sequence, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, 0xffff),
+      BPF_STMT(BPF_RET | BPF_K, 0),
+  }};
+  const sock_fprog filter{static_cast<unsigned short>(program.size()), program.data()};
+  return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &filter, sizeof filter) == 0;
+}
+
+// Whatever a raw socket queued before its filter was in place predates the
+// request, so none of it can be the reply.
+void DiscardQueuedPackets(int fd) {
+  std::array<std::uint8_t, 64> scratch;
+  while (::recv(fd, scratch.data(), scratch.size(), MSG_DONTWAIT | MSG_TRUNC) >= 0) {
+  }
 }
 
 IcmpStatus StatusOfUnreachableCode(std::uint8_t code) {
@@ -238,8 +274,16 @@ IcmpStatus IcmpEcho::Echo(std::uint32_t destination, int timeoutMs) const {
   sockaddr_in target{};
   target.sin_family = AF_INET;
   target.sin_addr.s_addr = destination;
-  if (::sendto(socket.get(), request.data(), request.size(), MSG_NOSIGNAL,
-               reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0) {
+  const auto* targetAddress = reinterpret_cast<const sockaddr*>(&target);
+  // A connected raw socket gets packets from the destination only, and its
+  // errors through the error queue like a datagram socket.
+  if (kind == IcmpSocketKind::Raw) {
+    if (::connect(socket.get(), targetAddress, sizeof target) != 0) return StatusOfSendError(errno);
+    if (!AttachReplyFilter(socket.get(), key)) return IcmpStatus::GeneralFailure;
+    DiscardQueuedPackets(socket.get());
+  }
+  if (::sendto(socket.get(), request.data(), request.size(), MSG_NOSIGNAL, targetAddress,
+               sizeof target) < 0) {
     return StatusOfSendError(errno);
   }
   if (kind == IcmpSocketKind::Datagram) {
