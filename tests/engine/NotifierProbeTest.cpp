@@ -157,8 +157,8 @@ TEST_F(NotifierProbeTest, PortsBeyondSixteenBitsDoNotWrapRound) {
   EXPECT_FALSE(listener.Accept(100).valid()) << "no connection reached the listener";
 }
 
-// Counts the packets that leave any interface of the calling thread's
-// namespace.
+// Counts the IPv4 and ARP packets that leave any interface of the calling
+// thread's namespace.
 class OutgoingPacketCounter {
  public:
   OutgoingPacketCounter()
@@ -177,7 +177,8 @@ class OutgoingPacketCounter {
       socklen_t length = sizeof from;
       if (::recvfrom(socket_.get(), frame.data(), frame.size(), 0,
                      reinterpret_cast<sockaddr*>(&from), &length) >= 0 &&
-          from.sll_pkttype == PACKET_OUTGOING) {
+          from.sll_pkttype == PACKET_OUTGOING &&
+          (from.sll_protocol == htons(ETH_P_IP) || from.sll_protocol == htons(ETH_P_ARP))) {
         ++outgoing;
       }
     }

@@ -154,6 +154,10 @@ void NetNamespace::SetUp() {
     const CommandResult added = RunCommand({"ip", "netns", "add", name_});
     if (!added.ok()) throw std::runtime_error("ip netns add " + name_ + ": " + added.output);
     created_ = true;
+    // IPv6 would chatter (router solicitations, neighbour discovery) on every
+    // new link; tests here count and filter IPv4 packets.
+    Run({"sysctl", "-q", "-w", "net.ipv6.conf.all.disable_ipv6=1",
+         "net.ipv6.conf.default.disable_ipv6=1"});
     RunUpstreamIpOrThrow({"link", "add", upstreamInterface_, "type", "veth", "peer", "name",
                           interface_, "netns", name_});
     RunUpstreamIpOrThrow({"addr", "add", upstreamAddress() + "/30", "dev", upstreamInterface_});

@@ -35,7 +35,10 @@ CommandResult RunCommand(const std::vector<std::string>& argv);
 //                        namespace, which has no route of its own for it (add
 //                        one with Run(), e.g. "ip route add prohibit ...").
 // The namespace has no default route, so nothing sent inside it can reach
-// anything but its upstream.
+// anything but its upstream, and IPv6 is off inside it.
+//
+// Create and destroy instances on a thread that is in the test's own
+// namespace (the programs it runs inherit the calling thread's namespace).
 //
 // The destructor stops what StartBackground started, kills anything else
 // still inside, deletes the veth pair and the namespace. Namespaces left by a
