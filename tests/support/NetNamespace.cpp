@@ -166,6 +166,7 @@ void NetNamespace::SetUp() {
     RunOrThrow({"ip", "link", "set", interface_, "up"});
     RunOrThrow({"ip", "link", "set", "lo", "up"});
     RunUpstreamIpOrThrow({"route", "add", routedNetwork(), "via", address()});
+    WaitUntilLinkCarries();
   } catch (...) {
     TearDown();
     throw;
@@ -243,6 +244,25 @@ void NetNamespace::IgnoreEchoRequests(bool ignore) const {
 
 void NetNamespace::SetLinkUp(bool up) const {
   RunOrThrow({"ip", "link", "set", interface_, up ? "up" : "down"});
+  if (up) WaitUntilLinkCarries();
+}
+
+// The kernel switches a link that gains its carrier from the "noop" queue,
+// which drops everything, to its real one only a moment later (up to a
+// second); a probe sent in between would be lost.
+void NetNamespace::WaitUntilLinkCarries() const {
+  auto carries = [](const CommandResult& shown) {
+    return shown.ok() && shown.output.find("LOWER_UP") != std::string::npos &&
+           shown.output.find("qdisc noop") == std::string::npos;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!carries(RunUpstreamIp({"link", "show", "dev", upstreamInterface_})) ||
+         !carries(Run({"ip", "link", "show", "dev", interface_}))) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw std::runtime_error("link " + upstreamInterface_ + " does not come up");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 void NetNamespace::EnsureNftTable() {

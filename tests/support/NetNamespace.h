@@ -73,7 +73,8 @@ class NetNamespace {
   void SetSysctl(const std::string& key, const std::string& value) const;
   // net.ipv4.icmp_echo_ignore_all: a host that goes silent to ping.
   void IgnoreEchoRequests(bool ignore) const;
-  // Link state of the namespace's end of the veth pair.
+  // Link state of the namespace's end of the veth pair; bringing it up
+  // returns once packets pass again.
   void SetLinkUp(bool up) const;
 
   // Adds a rule to chain "input", "output" or "forward" (policy accept) of
@@ -104,6 +105,7 @@ class NetNamespace {
   void TearDown() noexcept;
   void TakeSlot();
   void EnsureNftTable();
+  void WaitUntilLinkCarries() const;
   CommandResult RunUpstreamIp(std::vector<std::string> args) const;
   void RunUpstreamIpOrThrow(std::vector<std::string> args) const;
 
