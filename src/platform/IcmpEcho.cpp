@@ -241,20 +241,22 @@ std::optional<IcmpStatus> ReadQueuedError(int fd, const IcmpReplyParser& parser)
 IcmpStatus AwaitAnswer(int fd, IcmpSocketKind kind, const IcmpReplyParser& parser,
                        SteadyClock::time_point deadline) {
   for (;;) {
-    const auto remaining = deadline - SteadyClock::now();
-    if (remaining <= SteadyClock::duration::zero()) return IcmpStatus::TimedOut;
+    // Once the time is up, what has already arrived is still looked at.
+    const auto remaining = std::max(deadline - SteadyClock::now(), SteadyClock::duration::zero());
     pollfd watched{fd, POLLIN, 0};
     const timespec wait = ToTimespec(remaining);
     const int ready = ::ppoll(&watched, 1, &wait, nullptr);
     if (ready < 0 && errno != EINTR) return IcmpStatus::GeneralFailure;
+    if (ready == 0 && remaining == SteadyClock::duration::zero()) return IcmpStatus::TimedOut;
     if (ready <= 0) continue;
+    // Hang-up or a closed descriptor: nothing will ever arrive.
+    if ((watched.revents & (POLLERR | POLLIN)) == 0) return IcmpStatus::GeneralFailure;
     if ((watched.revents & POLLERR) != 0) {
       if (const auto status = ReadQueuedError(fd, parser)) return *status;
     }
     if ((watched.revents & POLLIN) != 0) {
       if (const auto status = ReadPacket(fd, kind, parser)) return *status;
     }
-    if ((watched.revents & POLLNVAL) != 0) return IcmpStatus::GeneralFailure;
   }
 }
 
