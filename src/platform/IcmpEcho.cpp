@@ -20,6 +20,7 @@
 #include <random>
 
 #include "platform/IcmpReplyParser.h"
+#include "platform/InetAddress.h"
 
 namespace tarnwick {
 namespace {
@@ -27,10 +28,9 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int kTimeToLive = 255;
-// Replies to our requests are 28 bytes at most; ICMP errors quote at most
-// 576 bytes from Linux routers, a little more from others.
+// Our requests carry no data, so their replies are 28 bytes; ICMP errors
+// quote at most 576 bytes from Linux routers, a little more from others.
 constexpr std::size_t kReceiveBufferSize = 4096;
-constexpr std::uint32_t kAllOnesAddress = 0xffffffffu;
 
 std::uint32_t RandomSeed() {
   std::random_device device;

@@ -18,7 +18,8 @@ bool AwaitConnected(int fd, SteadyClock::time_point deadline) {
   for (;;) {
     const auto remaining = deadline - SteadyClock::now();
     if (remaining <= SteadyClock::duration::zero()) return false;
-    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining).count();
+    const auto nanoseconds =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(remaining).count();
     const timespec wait{static_cast<time_t>(nanoseconds / 1'000'000'000),
                         static_cast<long>(nanoseconds % 1'000'000'000)};
     pollfd watched{fd, POLLOUT, 0};

@@ -169,7 +169,8 @@ class OutgoingPacketCounter {
     int outgoing = 0;
     const auto end = SteadyClock::now() + window;
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - SteadyClock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(end - SteadyClock::now());
       pollfd watched{socket_.get(), POLLIN, 0};
       if (left <= 0ms || ::poll(&watched, 1, static_cast<int>(left.count())) <= 0) return outgoing;
       std::array<char, 2048> frame;

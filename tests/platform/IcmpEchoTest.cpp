@@ -27,7 +27,8 @@ struct Timed {
 Timed TimedEcho(IcmpSocketKind kind, const std::string& address, int timeoutMs) {
   const auto start = SteadyClock::now();
   const IcmpStatus status = IcmpEcho(kind).Echo(Address(address), timeoutMs);
-  return {status, std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)};
+  const auto took = SteadyClock::now() - start;
+  return {status, std::chrono::duration_cast<std::chrono::milliseconds>(took)};
 }
 
 // Opens datagram ICMP sockets to every group of the namespace.

@@ -190,7 +190,8 @@ TEST(IcmpReplyParser, EchoRequestAndChecksum) {
   // The worked example of RFC 1071, and an odd length padded with a zero.
   EXPECT_EQ(IcmpReplyParser::Checksum(Bytes{0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7}),
             0x220d);
-  EXPECT_EQ(IcmpReplyParser::Checksum(Bytes{0x12, 0x34, 0x56}), static_cast<std::uint16_t>(~0x6834));
+  EXPECT_EQ(IcmpReplyParser::Checksum(Bytes{0x12, 0x34, 0x56}),
+            static_cast<std::uint16_t>(~0x6834));
   EXPECT_EQ(IcmpReplyParser::Checksum(Bytes{}), 0xffff);
 }
 

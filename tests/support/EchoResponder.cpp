@@ -117,14 +117,15 @@ void EchoResponder::Serve(int socket) {
     }
     while (!pending.empty() && pending.front().due <= SteadyClock::now()) {
       const PendingReply& reply = pending.front();
-      const auto identifier = static_cast<std::uint16_t>((reply.request[4] << 8) | reply.request[5]);
-      const auto sequence = static_cast<std::uint16_t>((reply.request[6] << 8) | reply.request[7]);
+      const auto& asked = reply.request;
+      const auto identifier = static_cast<std::uint16_t>((asked[4] << 8) | asked[5]);
+      const auto sequence = static_cast<std::uint16_t>((asked[6] << 8) | asked[7]);
       if (behaviour_.strayRepliesFirst) {
-        SendReply(socket, reply.to, reply.request, identifier, static_cast<std::uint16_t>(sequence - 1));
-        SendReply(socket, reply.to, reply.request, static_cast<std::uint16_t>(~identifier), sequence);
+        SendReply(socket, reply.to, asked, identifier, static_cast<std::uint16_t>(sequence - 1));
+        SendReply(socket, reply.to, asked, static_cast<std::uint16_t>(~identifier), sequence);
       }
       for (int i = 0; i < behaviour_.copies; ++i) {
-        SendReply(socket, reply.to, reply.request, identifier, sequence);
+        SendReply(socket, reply.to, asked, identifier, sequence);
       }
       pending.erase(pending.begin());
     }
