@@ -6,9 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <future>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -50,6 +52,36 @@ std::vector<std::uint8_t> EchoRequestIn(const std::uint8_t* packet, std::size_t 
   return std::vector<std::uint8_t>(packet + headerSize, packet + size);
 }
 
+int MillisecondsUntil(SteadyClock::time_point due) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - SteadyClock::now());
+  return std::max(0, static_cast<int>(left.count()));
+}
+
+std::optional<PendingReply> ReceiveRequest(int socket) {
+  std::array<std::uint8_t, 2048> packet;
+  PendingReply reply;
+  socklen_t fromLength = sizeof reply.to;
+  const ssize_t got = ::recvfrom(socket, packet.data(), packet.size(), MSG_DONTWAIT,
+                                 reinterpret_cast<sockaddr*>(&reply.to), &fromLength);
+  if (got <= 0) return std::nullopt;
+  reply.request = EchoRequestIn(packet.data(), static_cast<std::size_t>(got));
+  if (reply.request.empty()) return std::nullopt;
+  return reply;
+}
+
+void Answer(int socket, const PendingReply& reply, const EchoResponder::Behaviour& behaviour) {
+  const auto& asked = reply.request;
+  const auto identifier = static_cast<std::uint16_t>((asked[4] << 8) | asked[5]);
+  const auto sequence = static_cast<std::uint16_t>((asked[6] << 8) | asked[7]);
+  if (behaviour.strayRepliesFirst) {
+    SendReply(socket, reply.to, asked, identifier, static_cast<std::uint16_t>(sequence - 1));
+    SendReply(socket, reply.to, asked, static_cast<std::uint16_t>(~identifier), sequence);
+  }
+  for (int i = 0; i < behaviour.copies; ++i) {
+    SendReply(socket, reply.to, asked, identifier, sequence);
+  }
+}
+
 }  // namespace
 
 EchoResponder::EchoResponder(const NetNamespace& host, Behaviour behaviour)
@@ -89,44 +121,21 @@ EchoResponder::~EchoResponder() {
 }
 
 void EchoResponder::Serve(int socket) {
-  std::vector<PendingReply> pending;
+  std::vector<PendingReply> pending;  // delays are equal, so this stays in due order
   for (;;) {
-    int waitMs = -1;
-    if (!pending.empty()) {
-      const auto untilDue = pending.front().due - SteadyClock::now();
-      waitMs = std::max(0, static_cast<int>(
-                               std::chrono::ceil<std::chrono::milliseconds>(untilDue).count()));
-    }
     std::array<pollfd, 2> watched{{{socket, POLLIN, 0}, {stopRead_.get(), POLLIN, 0}}};
+    const int waitMs = pending.empty() ? -1 : MillisecondsUntil(pending.front().due);
     if (::poll(watched.data(), watched.size(), waitMs) < 0 && errno != EINTR) return;
     if ((watched[1].revents & POLLIN) != 0) return;
     if ((watched[0].revents & POLLIN) != 0) {
-      std::array<std::uint8_t, 2048> packet;
-      PendingReply reply;
-      socklen_t fromLength = sizeof reply.to;
-      const ssize_t got = ::recvfrom(socket, packet.data(), packet.size(), MSG_DONTWAIT,
-                                     reinterpret_cast<sockaddr*>(&reply.to), &fromLength);
-      if (got > 0) {
-        reply.request = EchoRequestIn(packet.data(), static_cast<std::size_t>(got));
-        if (!reply.request.empty()) {
-          ++requestsSeen_;
-          reply.due = SteadyClock::now() + behaviour_.delay;
-          pending.push_back(std::move(reply));  // delays are equal, so this stays in order
-        }
+      if (auto request = ReceiveRequest(socket)) {
+        ++requestsSeen_;
+        request->due = SteadyClock::now() + behaviour_.delay;
+        pending.push_back(std::move(*request));
       }
     }
     while (!pending.empty() && pending.front().due <= SteadyClock::now()) {
-      const PendingReply& reply = pending.front();
-      const auto& asked = reply.request;
-      const auto identifier = static_cast<std::uint16_t>((asked[4] << 8) | asked[5]);
-      const auto sequence = static_cast<std::uint16_t>((asked[6] << 8) | asked[7]);
-      if (behaviour_.strayRepliesFirst) {
-        SendReply(socket, reply.to, asked, identifier, static_cast<std::uint16_t>(sequence - 1));
-        SendReply(socket, reply.to, asked, static_cast<std::uint16_t>(~identifier), sequence);
-      }
-      for (int i = 0; i < behaviour_.copies; ++i) {
-        SendReply(socket, reply.to, asked, identifier, sequence);
-      }
+      Answer(socket, pending.front(), behaviour_);
       pending.erase(pending.begin());
     }
   }
