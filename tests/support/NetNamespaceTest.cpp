@@ -17,8 +17,13 @@ bool NamespaceExists(const std::string& name) {
   return list.find(name + " ") != std::string::npos || list.find(name + "\n") != std::string::npos;
 }
 
+// Any of three pings answered: a loaded machine may lose one.
 bool Answers(const std::string& address) {
-  return RunCommand({"ping", "-c", "1", "-W", "1", address}).ok();
+  return RunCommand({"ping", "-c", "3", "-i", "0.2", "-W", "1", address}).ok();
+}
+
+bool Silent(const std::string& address) {
+  return !RunCommand({"ping", "-c", "1", "-W", "1", address}).ok();
 }
 
 TEST(NetNamespace, TearDownRemovesEverythingItMadeAndStarted) {
@@ -48,7 +53,7 @@ TEST(NetNamespace, InstancesHoldDistinctSlotsAndAnswerOnTheirOwnAddresses) {
     EXPECT_TRUE(Answers(ns->address())) << ns->name();
   }
   b.SetLinkUp(false);
-  EXPECT_FALSE(Answers(b.address()));
+  EXPECT_TRUE(Silent(b.address()));
   b.SetLinkUp(true);
   EXPECT_TRUE(Answers(b.address()));
 }
@@ -60,11 +65,11 @@ TEST(NetNamespace, CommandsSysctlsAndRulesApplyInsideOnly) {
   ns.IgnoreEchoRequests(true);
   EXPECT_EQ(ns.Run({"sysctl", "-n", "net.ipv4.icmp_echo_ignore_all"}).output, "1\n");
   EXPECT_EQ(RunCommand({"sysctl", "-n", "net.ipv4.icmp_echo_ignore_all"}).output, "0\n");
-  EXPECT_FALSE(Answers(ns.address()));
+  EXPECT_TRUE(Silent(ns.address()));
   ns.IgnoreEchoRequests(false);
 
   ns.AddNftRule("input", "icmp type echo-request drop");
-  EXPECT_FALSE(Answers(ns.address()));
+  EXPECT_TRUE(Silent(ns.address()));
   ns.FlushNftRules();
   EXPECT_TRUE(Answers(ns.address()));
 
