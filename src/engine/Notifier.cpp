@@ -3,8 +3,11 @@
 #include "mail/MailEnvironment.h"
 #include "mail/SmtpClient.h"
 #include "platform/Clock.h"
+#include "platform/IcmpEcho.h"
+#include "platform/InetAddress.h"
 #include "platform/Messages.h"
 #include "platform/NetMessenger.h"
+#include "platform/TcpConnect.h"
 
 namespace tarnwick {
 
@@ -14,12 +17,25 @@ Notifier::Notifier(const AppSettings& settings, UserPrompt& prompt, NotifierOpti
       options_(std::move(options)),
       eventLog_(options_.syslogSocket.empty() ? EventLog() : EventLog(options_.syslogSocket)) {}
 
-bool Notifier::PingProbe(std::string_view /*address*/) { return false; }
+bool Notifier::PingProbe(std::string_view address) {
+  // Text that is no address must not turn into a broadcast ping.
+  const std::uint32_t destination = InetAddr(address);
+  if (destination == kAllOnesAddress) return false;
+  return IcmpEcho().Echo(destination, settings().PingTimeOut) == IcmpStatus::Success;
+}
 
-bool Notifier::PortProbe(std::string_view /*address*/, int /*port*/) { return false; }
+bool Notifier::PortProbe(std::string_view address, int port) {
+  const std::uint32_t destination = InetAddr(address);
+  // A port beyond 16 bits would wrap round to another service's port.
+  if (destination == kAllOnesAddress || port < 0 || port > 65535) return false;
+  return TcpConnectOnce(destination, static_cast<std::uint16_t>(port), options().portProbeBound);
+}
 
-std::string Notifier::RefreshComputerName(std::string_view /*address*/) {
-  return Text(Msg::UnknownHostname);
+std::string Notifier::RefreshComputerName(std::string_view address) {
+  const std::uint32_t host = InetAddr(address);
+  std::optional<std::string> name;
+  if (host != kAllOnesAddress) name = ReverseLookup(host);
+  return name ? *name : Text(Msg::UnknownHostname);
 }
 
 bool Notifier::WriteEventLog(EventType type, std::string_view text) {

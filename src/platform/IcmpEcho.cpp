@@ -1,0 +1,314 @@
+#include "platform/IcmpEcho.h"
+
+// clang-format off
+#include <time.h>  // linux/errqueue.h needs timespec declared first
+#include <linux/errqueue.h>
+// clang-format on
+#include <linux/filter.h>
+#include <linux/icmp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <random>
+
+#include "platform/IcmpReplyParser.h"
+#include "platform/InetAddress.h"
+
+namespace tarnwick {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr int kTimeToLive = 255;
+// Our requests carry no data, so their replies are 28 bytes; ICMP errors
+// quote at most 576 bytes from Linux routers, a little more from others.
+constexpr std::size_t kReceiveBufferSize = 4096;
+
+std::uint32_t RandomSeed() {
+  std::random_device device;
+  return device();
+}
+
+// Sequence numbers are drawn from one counter for the whole process, so that
+// attempts that overlap in time (threads, or a late reply to the previous
+// attempt) never share a request key.
+std::uint16_t NextSequence() {
+  static std::atomic<std::uint32_t> next{RandomSeed()};
+  return static_cast<std::uint16_t>(next.fetch_add(1, std::memory_order_relaxed));
+}
+
+// A raw socket chooses its own identifier. A fresh one for every attempt
+// keeps a late reply to an earlier attempt from matching a later one, even
+// where sequence numbers would line up.
+std::uint16_t RawIdentifier() {
+  thread_local std::minstd_rand generator(RandomSeed());
+  return static_cast<std::uint16_t>(generator() >> 8);
+}
+
+UniqueFd OpenOfKind(IcmpSocketKind kind) {
+  const int type = kind == IcmpSocketKind::Raw ? SOCK_RAW : SOCK_DGRAM;
+  return UniqueFd(::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP));
+}
+
+bool SetIntOption(int fd, int level, int name, int value) {
+  return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
+}
+
+bool ConfigureSocket(int fd, IcmpSocketKind kind) {
+  // Errors about our requests come through the socket's error queue, and
+  // only when asked for: a raw socket is connected and filtered below, so
+  // errors from routers are no longer among its packets.
+  if (!SetIntOption(fd, IPPROTO_IP, IP_TTL, kTimeToLive) ||
+      !SetIntOption(fd, IPPROTO_IP, IP_RECVERR, 1)) {
+    return false;
+  }
+  if (kind == IcmpSocketKind::Datagram) return true;
+  // A raw socket sees every ICMP packet of the host: let only the types that
+  // can answer an echo through.
+  icmp_filter filter{};
+  filter.data = ~((1u << IcmpReplyParser::kEchoReply) |
+                  (1u << IcmpReplyParser::kDestinationUnreachable) |
+                  (1u << IcmpReplyParser::kSourceQuench) |
+                  (1u << IcmpReplyParser::kTimeExceeded) |
+                  (1u << IcmpReplyParser::kParameterProblem));
+  return ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
+}
+
+// Lets through only the echo reply that carries our identifier and sequence.
+// A raw socket otherwise queues every echo reply of the host: under heavy
+// ICMP traffic elsewhere, those fill its buffer while the thread waits its
+// turn, and our reply is dropped. Errors about our request come through the
+// error queue, which the filter does not touch.
+bool AttachReplyFilter(int fd, const EchoRequestKey& key) {
+  std::array<sock_filter, 9> program{{
+      BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // X = IPv4 header length
+      BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),   // ICMP type
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, IcmpReplyParser::kEchoReply, 0, 5),
+      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),  // identifier
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, key.identifier, 0, 3),
+      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 6),  // sequence
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, key.sequence, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, 0xffff),
+      BPF_STMT(BPF_RET | BPF_K, 0),
+  }};
+  const sock_fprog filter{static_cast<unsigned short>(program.size()), program.data()};
+  return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &filter, sizeof filter) == 0;
+}
+
+// Whatever a raw socket queued before its filter was in place predates the
+// request, so none of it can be the reply.
+void DiscardQueuedPackets(int fd) {
+  std::array<std::uint8_t, 64> scratch;
+  while (::recv(fd, scratch.data(), scratch.size(), MSG_DONTWAIT | MSG_TRUNC) >= 0) {
+  }
+}
+
+IcmpStatus StatusOfUnreachableCode(std::uint8_t code) {
+  switch (code) {
+    case 0:   // network unreachable
+    case 6:   // network unknown
+    case 9:   // network administratively prohibited
+    case 11:  // network unreachable for the type of service
+      return IcmpStatus::DestinationNetUnreachable;
+    case 2:
+      return IcmpStatus::DestinationProtocolUnreachable;
+    case 3:
+      return IcmpStatus::DestinationPortUnreachable;
+    case 4:
+      return IcmpStatus::PacketTooBig;
+    case 5:
+      return IcmpStatus::BadRoute;
+    default:
+      return IcmpStatus::DestinationHostUnreachable;
+  }
+}
+
+IcmpStatus StatusOfError(std::uint8_t type, std::uint8_t code) {
+  switch (type) {
+    case IcmpReplyParser::kDestinationUnreachable:
+      return StatusOfUnreachableCode(code);
+    case IcmpReplyParser::kSourceQuench:
+      return IcmpStatus::SourceQuench;
+    case IcmpReplyParser::kTimeExceeded:
+      return code == 1 ? IcmpStatus::TtlExpiredInReassembly : IcmpStatus::TtlExpiredInTransit;
+    case IcmpReplyParser::kParameterProblem:
+      return IcmpStatus::ParameterProblem;
+    default:
+      return IcmpStatus::GeneralFailure;
+  }
+}
+
+std::optional<IcmpStatus> StatusOfVerdict(const IcmpVerdict& verdict) {
+  switch (verdict.kind) {
+    case IcmpVerdict::Kind::EchoReply:
+      return IcmpStatus::Success;
+    case IcmpVerdict::Kind::Error:
+      return StatusOfError(verdict.type, verdict.code);
+    case IcmpVerdict::Kind::Unrelated:
+      break;
+  }
+  return std::nullopt;
+}
+
+IcmpStatus StatusOfSendError(int error) {
+  switch (error) {
+    case ENETUNREACH:
+      return IcmpStatus::DestinationNetUnreachable;
+    case EHOSTUNREACH:
+      return IcmpStatus::DestinationHostUnreachable;
+    case EACCES:  // a broadcast address, or a route that prohibits it
+      return IcmpStatus::BadDestination;
+    default:
+      return IcmpStatus::GeneralFailure;
+  }
+}
+
+// The identifier the kernel gave a datagram socket: its local "port".
+std::optional<std::uint16_t> DatagramIdentifier(int fd) {
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) return std::nullopt;
+  return ntohs(local.sin_port);
+}
+
+timespec ToTimespec(SteadyClock::duration duration) {
+  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count();
+  return timespec{static_cast<time_t>(nanoseconds / 1'000'000'000),
+                  static_cast<long>(nanoseconds % 1'000'000'000)};
+}
+
+std::optional<IcmpStatus> ReadPacket(int fd, IcmpSocketKind kind, const IcmpReplyParser& parser) {
+  std::array<std::uint8_t, kReceiveBufferSize> buffer;
+  sockaddr_in from{};
+  socklen_t fromLength = sizeof from;
+  const ssize_t received = ::recvfrom(fd, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
+                                      reinterpret_cast<sockaddr*>(&from), &fromLength);
+  // A failure here is EAGAIN or an error the error queue reports as well.
+  if (received < 0 || static_cast<std::size_t>(received) > buffer.size()) return std::nullopt;
+  const auto format =
+      kind == IcmpSocketKind::Raw ? IcmpPacketFormat::WithIpHeader : IcmpPacketFormat::IcmpOnly;
+  return StatusOfVerdict(parser.Classify(
+      std::span(buffer.data(), static_cast<std::size_t>(received)), format, from.sin_addr.s_addr));
+}
+
+std::optional<sock_extended_err> FindExtendedError(msghdr& message) {
+  for (cmsghdr* control = CMSG_FIRSTHDR(&message); control != nullptr;
+       control = CMSG_NXTHDR(&message, control)) {
+    if (control->cmsg_level != IPPROTO_IP || control->cmsg_type != IP_RECVERR) continue;
+    if (control->cmsg_len < CMSG_LEN(sizeof(sock_extended_err))) continue;
+    sock_extended_err error{};
+    std::memcpy(&error, CMSG_DATA(control), sizeof error);
+    return error;
+  }
+  return std::nullopt;
+}
+
+std::optional<IcmpStatus> ReadQueuedError(int fd, const IcmpReplyParser& parser) {
+  std::array<std::uint8_t, kReceiveBufferSize> quoted;
+  alignas(cmsghdr) std::array<char, 512> control;
+  sockaddr_in original{};
+  iovec part{quoted.data(), quoted.size()};
+  msghdr message{};
+  message.msg_name = &original;
+  message.msg_namelen = sizeof original;
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control.data();
+  message.msg_controllen = control.size();
+  const ssize_t received = ::recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+  if (received < 0) {
+    // A pending error without a queue entry would keep poll reporting it.
+    int pending = 0;
+    socklen_t length = sizeof pending;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length);
+    return std::nullopt;
+  }
+  const auto error = FindExtendedError(message);
+  if (!error || error->ee_origin != SO_EE_ORIGIN_ICMP) return std::nullopt;
+  return StatusOfVerdict(
+      parser.ClassifyQueuedError(std::span(quoted.data(), static_cast<std::size_t>(received)),
+                                 original.sin_addr.s_addr, error->ee_type, error->ee_code));
+}
+
+IcmpStatus AwaitAnswer(int fd, IcmpSocketKind kind, const IcmpReplyParser& parser,
+                       SteadyClock::time_point deadline) {
+  for (;;) {
+    // Once the time is up, what has already arrived is still looked at.
+    const auto remaining = std::max(deadline - SteadyClock::now(), SteadyClock::duration::zero());
+    pollfd watched{fd, POLLIN, 0};
+    const timespec wait = ToTimespec(remaining);
+    const int ready = ::ppoll(&watched, 1, &wait, nullptr);
+    if (ready < 0 && errno != EINTR) return IcmpStatus::GeneralFailure;
+    if (ready == 0 && remaining == SteadyClock::duration::zero()) return IcmpStatus::TimedOut;
+    if (ready <= 0) continue;
+    // Hang-up or a closed descriptor: nothing will ever arrive.
+    if ((watched.revents & (POLLERR | POLLIN)) == 0) return IcmpStatus::GeneralFailure;
+    if ((watched.revents & POLLERR) != 0) {
+      if (const auto status = ReadQueuedError(fd, parser)) return *status;
+    }
+    if ((watched.revents & POLLIN) != 0) {
+      if (const auto status = ReadPacket(fd, kind, parser)) return *status;
+    }
+  }
+}
+
+}  // namespace
+
+IcmpStatus IcmpEcho::Echo(std::uint32_t destination, int timeoutMs) const {
+  if (destination == kAllOnesAddress || destination == 0) return IcmpStatus::BadDestination;
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+
+  IcmpSocketKind kind = IcmpSocketKind::Automatic;
+  const UniqueFd socket = OpenSocket(kind_, &kind);
+  if (!socket.valid() || !ConfigureSocket(socket.get(), kind)) return IcmpStatus::GeneralFailure;
+
+  EchoRequestKey key{destination, RawIdentifier(), NextSequence()};
+  // A datagram socket writes its own identifier over ours.
+  const auto request = IcmpReplyParser::BuildEchoRequest(key.identifier, key.sequence);
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_addr.s_addr = destination;
+  const auto* targetAddress = reinterpret_cast<const sockaddr*>(&target);
+  // A connected raw socket gets packets from the destination only, and its
+  // errors through the error queue like a datagram socket.
+  if (kind == IcmpSocketKind::Raw) {
+    if (::connect(socket.get(), targetAddress, sizeof target) != 0) return StatusOfSendError(errno);
+    if (!AttachReplyFilter(socket.get(), key)) return IcmpStatus::GeneralFailure;
+    DiscardQueuedPackets(socket.get());
+  }
+  if (::sendto(socket.get(), request.data(), request.size(), MSG_NOSIGNAL, targetAddress,
+               sizeof target) < 0) {
+    return StatusOfSendError(errno);
+  }
+  if (kind == IcmpSocketKind::Datagram) {
+    const auto identifier = DatagramIdentifier(socket.get());
+    if (!identifier) return IcmpStatus::GeneralFailure;
+    key.identifier = *identifier;
+  }
+  return AwaitAnswer(socket.get(), kind, IcmpReplyParser(key), deadline);
+}
+
+UniqueFd IcmpEcho::OpenSocket(IcmpSocketKind kind, IcmpSocketKind* opened) {
+  // Try the unprivileged kind first: it needs no root and sees only its own
+  // replies.
+  for (const IcmpSocketKind candidate : {IcmpSocketKind::Datagram, IcmpSocketKind::Raw}) {
+    if (kind != IcmpSocketKind::Automatic && kind != candidate) continue;
+    UniqueFd socket = OpenOfKind(candidate);
+    if (!socket.valid()) continue;
+    if (opened != nullptr) *opened = candidate;
+    return socket;
+  }
+  return UniqueFd();
+}
+
+bool IcmpEcho::Available() { return OpenSocket(IcmpSocketKind::Automatic).valid(); }
+
+}  // namespace tarnwick

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace tarnwick {
+
+// One TCP connection attempt to `address` (network byte order) and `port`,
+// ended with an orderly close as soon as it is made. True when the
+// connection was opened within `bound` (measured on the monotonic clock);
+// nothing is sent or received. Safe on any thread, never throws.
+bool TcpConnectOnce(std::uint32_t address, std::uint16_t port, std::chrono::milliseconds bound);
+
+}  // namespace tarnwick
