@@ -179,7 +179,10 @@ class WatchProcessTest : public ::testing::Test {
   WatchProcess watch{dir, dir.File("registry.reg"), syslog.path()};
 };
 
-TEST_F(WatchProcessTest, PrintsChangesLogsAndEndsInOrderOnSigterm) {
+// SIGTERM, and SIGINT as Ctrl-C sends it.
+class StopSignalTest : public WatchProcessTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StopSignalTest, PrintsChangesLogsAndEndsInOrder) {
   ClosedPort closed;
   ASSERT_NE(closed.port(), 0);
   WriteFiles("ZNRQ\r\n" + ListLine("loop", "PING", "") +
@@ -189,7 +192,7 @@ TEST_F(WatchProcessTest, PrintsChangesLogsAndEndsInOrderOnSigterm) {
 
   ASSERT_TRUE(watch.WaitForOutput({"loop (127.0.0.1) ○", "closed (127.0.0.1) ×"}, 20s))
       << watch.Stdout() << watch.Stderr();
-  watch.Signal(SIGTERM);
+  watch.Signal(GetParam());
   EXPECT_EQ(watch.Exited(10s), std::optional<int>(0)) << watch.Stderr();
 
   // Both rows were announced as unknown first, and the down row beeped.
@@ -213,6 +216,8 @@ TEST_F(WatchProcessTest, PrintsChangesLogsAndEndsInOrderOnSigterm) {
   EXPECT_NE(entries.front().find("「Tarnwick」は、監視を開始しました。"), std::string::npos);
   EXPECT_NE(entries.back().find("「Tarnwick」は、監視を終了しました。"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(WatchProcess, StopSignalTest, ::testing::Values(SIGTERM, SIGINT));
 
 TEST_F(WatchProcessTest, ABadListFileGetsItsMessageAndExitCodeOne) {
   WriteFiles("znrq\r\nloop,127.0.0.1,,PING,,,,,,,,,,,\r\n");

@@ -160,14 +160,6 @@ TEST_F(CheckCycleTest, AWatchAcrossMidnightSwitchesFilesAtTheFirstPassAfterIt) {
                           "2007/05/09 00:01:11 : 監視を終了しました。"));
 }
 
-TEST_F(CheckCycleTest, EachRunRotatesOnceAndDeletesTheWeekOldLog) {
-  TempDir::WriteFile(dir.File("LOG20070501.log"), "old\r\n");
-  AddRow("127.0.0.1");
-  RunPasses(1);
-  EXPECT_FALSE(TempDir::Exists(dir.File("LOG20070501.log")));
-  EXPECT_TRUE(TempDir::Exists(dir.File("LOG20070508.log")));
-}
-
 TEST_F(CheckCycleTest, LogOffCreatesNothing) {
   settings.RunningLog = 0;
   TempDir::WriteFile(dir.File("LOG20070501.log"), "old\r\n");

@@ -171,12 +171,6 @@ TEST_F(CheckCycleTest, AnAnswerOnTheThirdAttemptCounts) {
   EXPECT_EQ(beeper.beeps, 0);
 }
 
-TEST_F(CheckCycleTest, MaxRetryZeroMeansOneAttempt) {
-  AddRow("127.0.0.7", "○");
-  RunPasses(1);
-  EXPECT_EQ(notifier.probes.size(), 1u);
-}
-
 TEST_F(CheckCycleTest, OnlyExactPingIsAPingAndABadPortIsPortZero) {
   AddRow("127.0.0.1", "不明", "ping", "80");
   AddRow("127.0.0.2", "不明", "WEB", "x1");
