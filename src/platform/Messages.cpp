@@ -77,7 +77,6 @@ constexpr Entry kCatalogue[] = {
     {Msg::RowLogByEventlog, "ByEventlog="},
     {Msg::RowLogDownProgram, "ダウン時の実行プログラム="},
     {Msg::RowLogRestoreProgram, "復帰時の実行プログラム="},
-    {Msg::RestoreRecognised, "復帰を認識しました。"},
     {Msg::DownDetected, "ダウンを検出しました。"},
     {Msg::DownAlreadyNotified, "ダウンを検出しました。すでに通知済みです。"},
     {Msg::ClockBeforeValidDate,

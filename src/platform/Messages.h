@@ -69,7 +69,6 @@ enum class Msg {
   RowLogByEventlog,
   RowLogDownProgram,
   RowLogRestoreProgram,
-  RestoreRecognised,
   DownDetected,
   DownAlreadyNotified,
   ClockBeforeValidDate,
