@@ -1,5 +1,6 @@
 #include "engine/CCheckThread.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
@@ -48,8 +49,10 @@ void AppendLabelled(std::string& line, Msg label, const std::string& value) {
 // The status text of attempt k. The dots stop growing where the status
 // column could no longer show them, so an absurd MaxRetry cannot build an
 // absurd text.
-std::string CheckingText(int attempt) {
-  return std::string(CutToReadLimit(Field::Status, StatusCheckingText(attempt)));
+std::string CheckingText(long long attempt) {
+  const int dots = static_cast<int>(
+      std::min<long long>(attempt, static_cast<long long>(ReadLimit(Field::Status))));
+  return std::string(CutToReadLimit(Field::Status, StatusCheckingText(dots)));
 }
 
 void ExitProcessNow(int code) {
@@ -164,7 +167,7 @@ CCheckThread::Outcome CCheckThread::CheckRow(int row, std::time_t runStart) {
   bool answered = false;
   std::string checkTime;
   const long long maxRetry = services_.settings.MaxRetry;
-  for (int attempt = 1;; ++attempt) {
+  for (long long attempt = 1;; ++attempt) {
     services_.rows.WriteField(row, Field::Status, CheckingText(attempt));
     const std::time_t now = services_.clock.Now();
     checkTime = FormatLocalTime(now);

@@ -171,6 +171,17 @@ TEST_F(CheckCycleTest, AnAnswerOnTheThirdAttemptCounts) {
   EXPECT_EQ(beeper.beeps, 0);
 }
 
+TEST_F(CheckCycleTest, DotsStopWhereTheStatusColumnEnds) {
+  settings.MaxRetry = 300;
+  AddRow("127.0.0.7", "○");
+  RunPasses(1);
+  EXPECT_EQ(notifier.probes.size(), 301u);
+  const std::vector<std::string> writes = rows.WritesOf(0, Field::Status);
+  ASSERT_EQ(writes.size(), 302u);
+  EXPECT_EQ(writes[300], "確認中" + std::string(249, '.'));  // 255 bytes in CP932
+  EXPECT_EQ(writes[301], "×");
+}
+
 TEST_F(CheckCycleTest, OnlyExactPingIsAPingAndABadPortIsPortZero) {
   AddRow("127.0.0.1", "不明", "ping", "80");
   AddRow("127.0.0.2", "不明", "WEB", "x1");
