@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "BenchSupport.h"
 #include "engine/AlertDispatcher.h"
 #include "engine/Notifier.h"
 #include "engine/RunningLog.h"
@@ -22,12 +23,7 @@
 namespace tarnwick {
 namespace {
 
-class SilentPrompt final : public UserPrompt {
- public:
-  PromptAnswer Show(std::string_view, std::string_view, PromptIcon, PromptButtons) override {
-    return PromptAnswer::Ok;
-  }
-};
+using bench::SilentPrompt;
 
 // A local syslog socket that takes every entry, so event log writes do the
 // real work without reaching the system's log.

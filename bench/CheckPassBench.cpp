@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchSupport.h"
 #include "engine/CCheckThread.h"
 #include "engine/MemoryRows.h"
 #include "engine/WatchStart.h"
@@ -15,6 +16,8 @@
 namespace tarnwick {
 namespace {
 
+using bench::SilentPrompt;
+
 constexpr int kRows = 300;
 
 // 127.0.0.1 to 127.0.1.44.
@@ -22,13 +25,6 @@ std::string LoopbackAddress(int index) {
   const int n = index + 1;
   return "127.0." + std::to_string(n / 256) + "." + std::to_string(n % 256);
 }
-
-class SilentPrompt final : public UserPrompt {
- public:
-  PromptAnswer Show(std::string_view, std::string_view, PromptIcon, PromptButtons) override {
-    return PromptAnswer::Ok;
-  }
-};
 
 class QuietBeeper final : public Beeper {
  public:

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchSupport.h"
 #include "engine/HtmlReport.h"
 #include "engine/MemoryRows.h"
 #include "engine/Notifier.h"
@@ -15,12 +16,7 @@
 namespace tarnwick {
 namespace {
 
-class SilentPrompt final : public UserPrompt {
- public:
-  PromptAnswer Show(std::string_view, std::string_view, PromptIcon, PromptButtons) override {
-    return PromptAnswer::Ok;
-  }
-};
+using bench::SilentPrompt;
 
 std::vector<ComputerEntry> ManyRows(int count) {
   std::vector<ComputerEntry> rows;

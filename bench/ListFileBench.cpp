@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
 #include "platform/CodePage.h"
 #include "platform/UserPrompt.h"
 #include "settings/ListFile.h"
@@ -13,34 +14,10 @@
 namespace tarnwick {
 namespace {
 
+using bench::BenchFolder;
+using bench::SilentPrompt;
+
 constexpr int kRows = 10000;
-
-// A folder of its own under the temporary folder, removed afterwards.
-class BenchFolder {
- public:
-  BenchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tarnwick-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~BenchFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  BenchFolder(const BenchFolder&) = delete;
-  BenchFolder& operator=(const BenchFolder&) = delete;
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-class SilentPrompt final : public UserPrompt {
- public:
-  PromptAnswer Show(std::string_view, std::string_view, PromptIcon, PromptButtons) override {
-    return PromptAnswer::Ok;
-  }
-};
 
 // Rows like the ones users keep: a Japanese name, an address, the check,
 // the flags, a program and a mail address list on some.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchSupport.h"
 #include "platform/RegistryDocument.h"
 #include "platform/RegistryFile.h"
 #include "platform/UserPrompt.h"
@@ -15,33 +16,12 @@
 namespace tarnwick {
 namespace {
 
-class SilentPrompt final : public UserPrompt {
- public:
-  PromptAnswer Show(std::string_view, std::string_view, PromptIcon, PromptButtons) override {
-    return PromptAnswer::Ok;
-  }
-};
-
-class BenchFolder {
- public:
-  BenchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tarnwick-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~BenchFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  std::string File() const { return path_ + "/registry.reg"; }
-
- private:
-  std::string path_;
-};
+using bench::BenchFolder;
+using bench::SilentPrompt;
 
 void BM_LoadSettings(benchmark::State& state) {
   BenchFolder folder;
-  RegistryFile registry(folder.File());
+  RegistryFile registry(folder.File("registry.reg"));
   SilentPrompt prompt;
   AppSettings settings;
   LoadSettings(settings, registry);
@@ -57,7 +37,7 @@ BENCHMARK(BM_LoadSettings)->Unit(benchmark::kMicrosecond)->Repetitions(5)->Repor
 // Every value changed, so each of the 34 values is written and flushed.
 void BM_SaveChangedSettings(benchmark::State& state) {
   BenchFolder folder;
-  RegistryFile registry(folder.File());
+  RegistryFile registry(folder.File("registry.reg"));
   SilentPrompt prompt;
   AppSettings settings;
   LoadSettings(settings, registry);
@@ -102,7 +82,7 @@ BENCHMARK(BM_SaveChangedSettings)
 // The usual exit: nothing changed since start-up.
 void BM_SaveUnchangedSettings(benchmark::State& state) {
   BenchFolder folder;
-  RegistryFile registry(folder.File());
+  RegistryFile registry(folder.File("registry.reg"));
   SilentPrompt prompt;
   AppSettings settings;
   LoadSettings(settings, registry);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/UserPrompt.h"
+
+// Small pieces that several benchmarks share.
+namespace tarnwick::bench {
+
+// Answers every message box at once: a benchmark has nobody to ask.
+class SilentPrompt final : public UserPrompt {
+ public:
+  PromptAnswer Show(std::string_view, std::string_view, PromptIcon, PromptButtons) override {
+    return PromptAnswer::Ok;
+  }
+};
+
+// A folder of its own under the temporary folder, removed afterwards.
+class BenchFolder {
+ public:
+  BenchFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tarnwick-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~BenchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  BenchFolder(const BenchFolder&) = delete;
+  BenchFolder& operator=(const BenchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace tarnwick::bench
