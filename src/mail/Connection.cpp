@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -142,6 +143,11 @@ int connection::Open(std::string_view host, std::string_view service) {
   // nothing queued is dropped when the socket closes.
   const linger noLinger{0, 0};
   ::setsockopt(socket_.get(), SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
+  // The message goes out in 512-byte blocks without waiting for replies:
+  // under Nagle's rule its short last block would wait for the server's
+  // delayed acknowledgement (40 ms and more), and the check cycle with it.
+  const int noDelay = 1;
+  ::setsockopt(socket_.get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
 
   sockaddr_in server{};
   server.sin_family = AF_INET;

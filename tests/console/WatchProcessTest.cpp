@@ -1,30 +1,23 @@
 // The console watcher as a user runs it: a real process against loopback
 // rows, with a registry file, a list file and a real syslog socket.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/CodePage.h"
-#include "platform/LocalTime.h"
 #include "platform/UniqueFd.h"
 #include "support/SyslogReceiver.h"
 #include "support/TempDir.h"
-
-extern char** environ;
+#include "support/WatchProcess.h"
 
 namespace tarnwick::test {
 namespace {
@@ -52,104 +45,12 @@ class ClosedPort {
   int port_ = 0;
 };
 
-// The watcher copied into a folder of its own, so its running logs go there.
-class WatchProcess {
- public:
-  WatchProcess(const TempDir& dir, const std::string& registry, const std::string& syslog)
-      : dir_(dir), registry_(registry), syslog_(syslog) {
-    std::filesystem::copy_file(TARNWICK_WATCH_PATH, dir.File("tarnwick-watch"));
-  }
-  ~WatchProcess() {
-    if (pid_ > 0 && !exitCode_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  void Start(const std::vector<std::string>& arguments) {
-    std::vector<std::string> env = {"TARNWICK_REGISTRY=" + registry_,
-                                    "TARNWICK_SYSLOG_SOCKET=" + syslog_};
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string entry = *e;
-      if (entry.rfind("TARNWICK_REGISTRY=", 0) != 0 &&
-          entry.rfind("TARNWICK_SYSLOG_SOCKET=", 0) != 0) {
-        env.push_back(entry);
-      }
-    }
-    std::vector<std::string> args = {dir_.File("tarnwick-watch")};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, dir_.File("stdout").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, dir_.File("stderr").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int result = posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, Pointers(args).data(),
-                                   Pointers(env).data());
-    posix_spawn_file_actions_destroy(&actions);
-    ASSERT_EQ(result, 0);
-  }
-
-  // Waits until standard output holds every text, or `timeout` has passed.
-  bool WaitForOutput(const std::vector<std::string>& texts, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-      const std::string out = Stdout();
-      bool all = true;
-      for (const std::string& text : texts)
-        all = all && out.find(text) != std::string::npos;
-      if (all) return true;
-      if (Exited(0ms)) return false;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
-  }
-
-  void Signal(int signal) const { ::kill(pid_, signal); }
-
-  // The exit code once the process has exited within `timeout`.
-  std::optional<int> Exited(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    do {
-      int status = 0;
-      if (!exitCode_ && ::waitpid(pid_, &status, WNOHANG) == pid_) {
-        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      if (exitCode_) return exitCode_;
-      std::this_thread::sleep_for(20ms);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return std::nullopt;
-  }
-
-  std::string Stdout() const { return TempDir::ReadFile(dir_.File("stdout")); }
-  std::string Stderr() const { return TempDir::ReadFile(dir_.File("stderr")); }
-
- private:
-  static std::vector<char*> Pointers(std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (std::string& text : texts)
-      pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
-  }
-
-  const TempDir& dir_;
-  std::string registry_;
-  std::string syslog_;
-  pid_t pid_ = -1;
-  std::optional<int> exitCode_;
-};
-
 std::string Registry(int checkInterval, int maxRetry) {
-  char numbers[256];
-  std::snprintf(numbers, sizeof numbers,
-                "\"CheckInterval\"=dword:%08x\r\n\"MaxRetry\"=dword:%08x\r\n"
-                "\"PingTimeOut\"=dword:000003e8\r\n\"RunningLog\"=dword:00000001\r\n"
-                "\"BeepToAlert\"=dword:00000001\r\n",
-                static_cast<unsigned>(checkInterval), static_cast<unsigned>(maxRetry));
-  return "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVALE\\ZNRQ]\r\n" +
-         std::string(numbers) + "\r\n";
+  return WatchProcess::RegistryText({{"CheckInterval", static_cast<std::uint32_t>(checkInterval)},
+                                     {"MaxRetry", static_cast<std::uint32_t>(maxRetry)},
+                                     {"PingTimeOut", 1000},
+                                     {"RunningLog", 1},
+                                     {"BeepToAlert", 1}});
 }
 
 // One list file line: name, address, service, port; the event log flag set.
@@ -164,19 +65,12 @@ class WatchProcessTest : public ::testing::Test {
     TempDir::WriteFile(dir.File("list.ls2"), list);
   }
 
-  // The day's running log; the day is taken before and after, for a run
-  // that crosses midnight.
-  std::string RunningLogText(std::time_t started) const {
-    for (const std::time_t when : {started, std::time(nullptr)}) {
-      const std::string name = dir.File(FormatLocalTime(when, "LOG%Y%m%d.log"));
-      if (TempDir::Exists(name)) return Utf8FromCp932(TempDir::ReadFile(name));
-    }
-    return {};
-  }
-
   TempDir dir;
   SyslogReceiver syslog;
-  WatchProcess watch{dir, dir.File("registry.reg"), syslog.path()};
+  WatchProcess watch{
+      dir,
+      TARNWICK_WATCH_PATH,
+      {"TARNWICK_REGISTRY=" + dir.File("registry.reg"), "TARNWICK_SYSLOG_SOCKET=" + syslog.path()}};
 };
 
 // SIGTERM, and SIGINT as Ctrl-C sends it.
@@ -188,7 +82,7 @@ TEST_P(StopSignalTest, PrintsChangesLogsAndEndsInOrder) {
   WriteFiles("ZNRQ\r\n" + ListLine("loop", "PING", "") +
              ListLine("closed", "CUSTOM", std::to_string(closed.port())));
   const std::time_t started = std::time(nullptr);
-  watch.Start({dir.File("list.ls2")});
+  ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
 
   ASSERT_TRUE(watch.WaitForOutput({"loop (127.0.0.1) ○", "closed (127.0.0.1) ×"}, 20s))
       << watch.Stdout() << watch.Stderr();
@@ -199,7 +93,7 @@ TEST_P(StopSignalTest, PrintsChangesLogsAndEndsInOrder) {
   EXPECT_NE(watch.Stdout().find("loop (127.0.0.1) 不明"), std::string::npos);
   EXPECT_NE(watch.Stderr().find('\a'), std::string::npos);
 
-  const std::string log = RunningLogText(started);
+  const std::string log = watch.RunningLogText(started);
   for (const char* text :
        {"IPアドレス=127.0.0.1:コンピュータ名=loop:確認方法=PING:", " : PING応答あり\r\n",
         "確認方法=CUSTOM:ポート=", " : [失敗]PORT接続失敗\r\n", " : ダウンを検出しました。\r\n"}) {
@@ -221,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(WatchProcess, StopSignalTest, ::testing::Values(SIGTERM
 
 TEST_F(WatchProcessTest, ABadListFileGetsItsMessageAndExitCodeOne) {
   WriteFiles("znrq\r\nloop,127.0.0.1,,PING,,,,,,,,,,,\r\n");
-  watch.Start({dir.File("list.ls2")});
+  ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
   EXPECT_EQ(watch.Exited(10s), std::optional<int>(1));
   EXPECT_NE(watch.Stderr().find("このファイルは「Tarnwick」のファイルではありません。"),
             std::string::npos)
@@ -231,7 +125,7 @@ TEST_F(WatchProcessTest, ABadListFileGetsItsMessageAndExitCodeOne) {
 
 TEST_F(WatchProcessTest, AnEmptyListIsRefusedWithExitCodeOne) {
   WriteFiles("ZNRQ\r\n");
-  watch.Start({dir.File("list.ls2")});
+  ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
   EXPECT_EQ(watch.Exited(10s), std::optional<int>(1));
   EXPECT_NE(watch.Stderr().find("監視するコンピュータを一台以上追加してください。"),
             std::string::npos)

@@ -1,10 +1,14 @@
 #include "mail/Connection.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sched.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -195,6 +199,32 @@ TEST(ConnectionSend, BufferedBlocksGoOutOnlyWhenFull) {
   ASSERT_EQ(connection::flush_buffered(conn), 0);
   EXPECT_EQ(connection::close(conn), 0);
   EXPECT_EQ(server.Received().substr(1024), mixed);
+}
+
+// The option of our socket connected to `port`, found among the open
+// descriptors; -1 when there is none.
+int NoDelayOfSocketTo(int port) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    const int fd = std::stoi(entry.path().filename().string());
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
+        peer.sin_family != AF_INET || ntohs(peer.sin_port) != port) {
+      continue;
+    }
+    int value = 0;
+    length = sizeof value;
+    if (::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &value, &length) == 0) return value;
+  }
+  return -1;
+}
+
+TEST(ConnectionSend, ShortLastBlockIsNotHeldForTheServersAcknowledgement) {
+  ScriptedSmtpServer server({ScriptedSmtpServer::Silent()});
+  connection* conn = nullptr;
+  ASSERT_EQ(connection::connect("127.0.0.1", Port(server), conn, kShortWait), 0);
+  EXPECT_EQ(NoDelayOfSocketTo(server.port()), 1);
+  EXPECT_EQ(connection::close(conn), 0);
 }
 
 TEST(ConnectionSend, PutDataDeliversLargeDataWhole) {
