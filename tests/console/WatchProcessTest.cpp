@@ -1,10 +1,7 @@
 // The console watcher as a user runs it: a real process against loopback
 // rows, with a registry file, a list file and a real syslog socket.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 
 #include <chrono>
 #include <cstdint>
@@ -14,7 +11,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
-#include "platform/UniqueFd.h"
+#include "support/LoopbackListener.h"
 #include "support/SyslogReceiver.h"
 #include "support/TempDir.h"
 #include "support/WatchProcess.h"
@@ -23,27 +20,6 @@ namespace tarnwick::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A loopback port that refuses connections: bound, never listening.
-class ClosedPort {
- public:
-  ClosedPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    auto* generic = reinterpret_cast<sockaddr*>(&address);
-    if (::bind(socket_.get(), generic, length) == 0 &&
-        ::getsockname(socket_.get(), generic, &length) == 0) {
-      port_ = ntohs(address.sin_port);
-    }
-  }
-  int port() const { return port_; }
-
- private:
-  UniqueFd socket_;
-  int port_ = 0;
-};
 
 std::string Registry(int checkInterval, int maxRetry) {
   return WatchProcess::RegistryText({{"CheckInterval", static_cast<std::uint32_t>(checkInterval)},

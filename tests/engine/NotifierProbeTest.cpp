@@ -15,6 +15,7 @@
 #include "engine/Notifier.h"
 #include "platform/Messages.h"
 #include "platform/UniqueFd.h"
+#include "support/LoopbackListener.h"
 #include "support/NetNamespace.h"
 #include "support/RecordingPrompt.h"
 #include "support/SyslogReceiver.h"
@@ -32,56 +33,6 @@ std::chrono::milliseconds TimeOf(Probe&& probe) {
   probe();
   return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start);
 }
-
-// A listening TCP socket on a free loopback port.
-class LoopbackListener {
- public:
-  LoopbackListener() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    auto* raw = reinterpret_cast<sockaddr*>(&address);
-    if (::bind(socket_.get(), raw, length) != 0 || ::listen(socket_.get(), 8) != 0 ||
-        ::getsockname(socket_.get(), raw, &length) != 0) {
-      throw std::runtime_error("cannot listen on loopback");
-    }
-    port_ = ntohs(address.sin_port);
-  }
-  int port() const { return port_; }
-
-  // The next connection within `timeoutMs`, or an invalid descriptor.
-  UniqueFd Accept(int timeoutMs) {
-    pollfd watched{socket_.get(), POLLIN, 0};
-    if (::poll(&watched, 1, timeoutMs) != 1) return UniqueFd();
-    return UniqueFd(::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-  }
-
- private:
-  UniqueFd socket_;
-  int port_ = 0;
-};
-
-// A loopback port that nobody listens on: bound, never listened on, so no
-// one else takes it while the test runs.
-class ClosedPort {
- public:
-  ClosedPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    auto* raw = reinterpret_cast<sockaddr*>(&address);
-    ::bind(socket_.get(), raw, length);
-    ::getsockname(socket_.get(), raw, &length);
-    port_ = ntohs(address.sin_port);
-  }
-  int port() const { return port_; }
-
- private:
-  UniqueFd socket_;
-  int port_ = 0;
-};
 
 class NotifierProbeTest : public ::testing::Test {
  protected:
@@ -118,7 +69,7 @@ TEST_F(NotifierProbeTest, PingFailsAtOnceOnAnUnreachableReply) {
 }
 
 TEST_F(NotifierProbeTest, PortProbeConnectsAndClosesWithoutSendingAnything) {
-  LoopbackListener listener;
+  test::LoopbackListener listener;
   EXPECT_TRUE(notifier.PortProbe("127.0.0.1", listener.port()));
   const UniqueFd accepted = listener.Accept(1000);
   ASSERT_TRUE(accepted.valid());
@@ -127,7 +78,7 @@ TEST_F(NotifierProbeTest, PortProbeConnectsAndClosesWithoutSendingAnything) {
 }
 
 TEST_F(NotifierProbeTest, ClosedPortFailsAtOnceAndDroppedSynsAtTheBound) {
-  ClosedPort closed;
+  test::ClosedPort closed;
   EXPECT_LT(TimeOf([&] { EXPECT_FALSE(notifier.PortProbe("127.0.0.1", closed.port())); }), 200ms);
 
   TARNWICK_REQUIRE_ROOT();
@@ -153,7 +104,7 @@ TEST_F(NotifierProbeTest, ClosedPortFailsAtOnceAndDroppedSynsAtTheBound) {
 }
 
 TEST_F(NotifierProbeTest, PortsBeyondSixteenBitsDoNotWrapRound) {
-  LoopbackListener listener;
+  test::LoopbackListener listener;
   EXPECT_FALSE(notifier.PortProbe("127.0.0.1", listener.port() + 65536));
   EXPECT_FALSE(notifier.PortProbe("127.0.0.1", listener.port() - 65536));
   EXPECT_FALSE(listener.Accept(100).valid()) << "no connection reached the listener";

@@ -1,8 +1,5 @@
 #include "platform/NetMessenger.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,7 +8,7 @@
 
 #include "engine/Notifier.h"
 #include "platform/CodePage.h"
-#include "platform/UniqueFd.h"
+#include "support/LoopbackListener.h"
 #include "support/RecordingPrompt.h"
 #include "support/SambaServer.h"
 #include "support/SyslogReceiver.h"
@@ -116,16 +113,8 @@ TEST(NetMessenger, NothingListeningIsAFailure) {
 
 TEST(NetMessenger, SilentPeerIsAFailureWithinTheTimeOut) {
   // A listener that takes the connection (in its backlog) and never answers.
-  UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener.get(), 4), 0);
-  ASSERT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
-
-  NetMessengerOptions options = MessengerFor(ntohs(address.sin_port), "SILENT").options();
+  test::LoopbackListener listener;
+  NetMessengerOptions options = MessengerFor(listener.port(), "SILENT").options();
   options.timeout = std::chrono::milliseconds(300);
   options.sessionRequest = true;
   const auto started = std::chrono::steady_clock::now();
