@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 
 #include "platform/UniqueFd.h"
 
@@ -15,72 +17,98 @@ namespace {
 int WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      return errno;
-    }
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return written == 0 ? EIO : errno;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return 0;
 }
 
 // close() is where some file systems report a failed write.
-int WriteAndClose(UniqueFd file, std::string_view bytes) {
-  if (const int error = WriteAll(file.get(), bytes); error != 0)
-    return error;
-  return ::close(file.release()) == 0 ? 0 : errno;
+int WriteAndClose(UniqueFd file, std::string_view bytes, Durability durability) {
+  int error = WriteAll(file.get(), bytes);
+  if (error == 0 && durability == Durability::Flushed && ::fsync(file.get()) != 0) error = errno;
+  if (::close(file.release()) != 0 && error == 0) error = errno;
+  return error;
 }
 
 int WriteInPlace(const std::string& path, std::string_view bytes) {
   UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!file.valid())
-    return errno;
-  return WriteAndClose(std::move(file), bytes);
+  if (!file.valid()) return errno;
+  return WriteAndClose(std::move(file), bytes, Durability::Visible);
 }
 
-std::string TemporaryPathBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
+std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + name + "." + std::to_string(::getpid()) + "." +
-         std::to_string(counter.fetch_add(1)) + ".tmp";
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Renaming over a link would replace the link, not the file it names.
+std::string ResolvedTarget(const std::string& path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+UniqueFd CreateTemporary(const std::string& target, std::string& name) {
+  static std::atomic<unsigned> counter{0};
+  const std::string prefix = TemporaryPrefixFor(target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = prefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.valid() || errno != EEXIST) return fd;
+  }
+  return UniqueFd();
+}
+
+void KeepOwnerAndMode(int fd, const std::string& target) {
+  struct stat old {};
+  if (::stat(target.c_str(), &old) != 0) return;
+  // Only root may hand a file to another owner; elsewhere it becomes ours.
+  [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+  ::fchmod(fd, old.st_mode & 07777);
 }
 
 }  // namespace
 
-int ReplaceFileContents(const std::string& path, std::string_view bytes) {
-  if (path.empty())
-    return ENOENT;
-  // A name that ends in a separator names a folder: let open() say so.
-  if (path.back() == '/')
-    return WriteInPlace(path, bytes);
-  struct stat existing {};
-  const bool exists = ::lstat(path.c_str(), &existing) == 0;
-  // Renaming over a link would replace the link, not the file it names.
-  if (exists && S_ISLNK(existing.st_mode))
-    return WriteInPlace(path, bytes);
+std::string TemporaryPrefixFor(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  return folder + "." + name + ".tmp-";
+}
 
-  const std::string temporary = TemporaryPathBeside(path);
-  UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (!file.valid())
-    return WriteInPlace(path, bytes);
-  if (exists) {
-    // Keep the page's owner where we may (as root); elsewhere it becomes ours.
-    [[maybe_unused]] const int ignored = ::fchown(file.get(), existing.st_uid, existing.st_gid);
-    ::fchmod(file.get(), existing.st_mode & 07777);
-  }
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                          Durability durability) {
+  if (path.empty()) return ENOENT;
+  // A name that ends in a separator names a folder, never a file.
+  if (path.back() == '/') return EISDIR;
+  const std::string target = ResolvedTarget(path);
+  std::string temporary;
+  UniqueFd file = CreateTemporary(target, temporary);
+  if (!file.valid()) return errno;
+  KeepOwnerAndMode(file.get(), target);
 
-  if (const int error = WriteAndClose(std::move(file), bytes); error != 0) {
+  int error = WriteAndClose(std::move(file), bytes, durability);
+  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) {
     ::unlink(temporary.c_str());
     return error;
   }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return WriteInPlace(path, bytes);
+  if (durability == Durability::Flushed) {
+    // The rename itself reaches the disk only with its folder.
+    UniqueFd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) ::fsync(folder.get());
   }
   return 0;
+}
+
+int ReplaceFileContents(const std::string& path, std::string_view bytes) {
+  const int error = ReplaceFileAtomically(path, bytes, Durability::Visible);
+  if (error == EACCES || error == EPERM || error == EROFS) return WriteInPlace(path, bytes);
+  return error;
 }
 
 }  // namespace tarnwick

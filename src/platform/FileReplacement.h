@@ -5,12 +5,25 @@
 
 namespace tarnwick {
 
-// Puts `bytes` into the file at `path` (a file-system path) so that a reader
-// sees either the old content or the new, never a half-written file: the
-// bytes go to a temporary file beside it, which is then renamed into place,
-// keeping the old file's permissions (and owner, where allowed). Where the
-// folder does not allow a new file, or `path` is a symbolic link, the file is
-// rewritten in place instead. Returns 0, or the errno of the failure.
+enum class Durability { Visible, Flushed };
+
+// Puts `bytes` into the file at `path` so that a reader, or a crash, sees the
+// old content or the new, never a mixture: the bytes go to a temporary file
+// ".NAME.tmp-PID-N" beside it, which is renamed into place. The new file keeps
+// the old one's permissions (and owner, where allowed); a symbolic link is
+// followed, so the link stays and its target is replaced. With
+// Durability::Flushed the file and then its folder are flushed to the disk.
+// Returns 0, or the errno of the step that failed; the old file is then
+// untouched and no temporary file is left.
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                          Durability durability = Durability::Flushed);
+
+// The name prefix of the temporary files ReplaceFileAtomically makes for
+// `path`: a writer killed half-way leaves one behind.
+std::string TemporaryPrefixFor(const std::string& path);
+
+// ReplaceFileAtomically, visible only; where the folder does not allow a new
+// file the file is rewritten in place instead, as the only way left.
 int ReplaceFileContents(const std::string& path, std::string_view bytes);
 
 }  // namespace tarnwick

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/FileReplacement.h"
 #include "platform/UniqueFd.h"
 
 namespace tarnwick {
@@ -48,16 +49,6 @@ bool ReadAll(int fd, std::string& text) {
     text.append(buffer, static_cast<std::size_t>(got));
     if (text.size() > static_cast<std::size_t>(kMaxFileSize)) return false;
   }
-}
-
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
 }
 
 // 0 with the text, 2 when there is no file, 5 when it cannot be read.
@@ -233,26 +224,8 @@ long RegistryFile::Modify(Change change) {
 }
 
 long RegistryFile::WriteAtomically(const std::string& text) const {
-  std::string temporary = Folder() + "/" + TemporaryPrefix() + "XXXXXX";
-  UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd.valid()) return WriteErrorCode(errno);
-
-  // The new file keeps the permissions of the one it replaces.
-  struct stat old {};
-  if (::stat(path_.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
-
-  int error = 0;
-  if (!WriteAll(fd.get(), text) || ::fsync(fd.get()) != 0) error = errno;
-  if (::close(fd.release()) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), path_.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return WriteErrorCode(error);
-  }
-  // The rename itself reaches the disk only with its folder.
-  UniqueFd directory(::open(Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directory.valid()) ::fsync(directory.get());
-  return kErrorSuccess;
+  const int error = ReplaceFileAtomically(path_, text);
+  return error == 0 ? kErrorSuccess : WriteErrorCode(error);
 }
 
 // A writer killed between creating its temporary file and renaming it leaves

@@ -1,17 +1,15 @@
 #include "settings/ListFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <initializer_list>
 #include <optional>
 
 #include "platform/CodePage.h"
+#include "platform/FileReplacement.h"
 #include "platform/Messages.h"
 #include "platform/UniqueFd.h"
 #include "settings/ListFileParser.h"
@@ -96,68 +94,6 @@ std::optional<std::string> SeparatorInFields(const std::vector<ComputerEntry>& r
   return std::nullopt;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A symbolic link is followed, so the link stays and its target is replaced.
-std::string ReplacedPath(const std::string& path) {
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-  char resolved[PATH_MAX];
-  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
-}
-
-UniqueFd CreateTemporary(const std::string& target, std::string& name) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (fd.valid() || errno != EEXIST) return fd;
-  }
-  return UniqueFd();
-}
-
-// Writes a temporary file beside `path`, flushes it to the disk and renames
-// it over `path`: a crash or a failure leaves either the old file or the new
-// one, never a mixture. 0, or the errno of the step that failed.
-int ReplaceFile(const std::string& path, std::string_view bytes) {
-  const std::string target = ReplacedPath(path);
-  std::string temporary;
-  UniqueFd fd = CreateTemporary(target, temporary);
-  if (!fd.valid()) return errno;
-
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) ::fchmod(fd.get(), old.st_mode & 07777);
-  int error = 0;
-  if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) error = errno;
-  if (::close(fd.release()) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return error;
-  }
-  // The rename itself is made durable by flushing the folder.
-  UniqueFd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.valid()) ::fsync(folder.get());
-  return 0;
-}
-
 }  // namespace
 
 ListReadResult ReadListFile(const std::string& path, UserPrompt& prompt) {
@@ -214,7 +150,7 @@ bool WriteListFile(const std::string& path, const std::vector<ComputerEntry>& ro
     ShowCaution(prompt, *problem);
     return false;
   }
-  if (const int error = ReplaceFile(path, FormatListFile(rows)); error != 0) {
+  if (const int error = ReplaceFileAtomically(path, FormatListFile(rows)); error != 0) {
     ShowFileError(prompt, error, path, Msg::ListFileWriteFailed);
     return false;
   }
