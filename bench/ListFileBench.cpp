@@ -1,10 +1,9 @@
+#include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
 #include "platform/CodePage.h"

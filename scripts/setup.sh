@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang-format
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # the real peers the tests talk to

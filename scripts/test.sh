@@ -6,6 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
+# One format for the tree.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 bash scripts/build.sh build -DTARNWICK_WERROR=ON
 ctest --test-dir build --output-on-failure --timeout 300
 

@@ -81,27 +81,20 @@ std::string AlertDispatcher::Recipients(const ComputerEntry& row) const {
 void AlertDispatcher::RestoreAlert(const ComputerEntry& row, std::string_view checkTime) {
   log_.WriteLine(Text(Msg::AlertRestoreRecognised));
   const Texts texts = Expand(Sequence::Restore, row, checkTime);
-  if (FlagSet(row, Field::ByEventlog))
-    EventLogStep(EventType::Information, texts.messageJp);
-  if (FlagSet(row, Field::ByNetsend))
-    NetSendStep(texts.messageJp, Sequence::Restore);
+  if (FlagSet(row, Field::ByEventlog)) EventLogStep(EventType::Information, texts.messageJp);
+  if (FlagSet(row, Field::ByNetsend)) NetSendStep(texts.messageJp, Sequence::Restore);
   if (!row[Field::RestoreProgram].empty()) {
     RunAlertProgram(row[Field::RestoreProgram], Sequence::Restore);
   }
-  if (FlagSet(row, Field::ByMail))
-    SendMailStep(texts, row);
+  if (FlagSet(row, Field::ByMail)) SendMailStep(texts, row);
 }
 
 void AlertDispatcher::DownAlert(const ComputerEntry& row, std::string_view checkTime) {
   const Texts texts = Expand(Sequence::Down, row, checkTime);
-  if (FlagSet(row, Field::ByNetsend))
-    NetSendStep(texts.messageJp, Sequence::Down);
-  if (!row[Field::DownProgram].empty())
-    RunAlertProgram(row[Field::DownProgram], Sequence::Down);
-  if (FlagSet(row, Field::ByMail))
-    SendMailStep(texts, row);
-  if (FlagSet(row, Field::ByEventlog))
-    EventLogStep(EventType::Error, texts.messageJp);
+  if (FlagSet(row, Field::ByNetsend)) NetSendStep(texts.messageJp, Sequence::Down);
+  if (!row[Field::DownProgram].empty()) RunAlertProgram(row[Field::DownProgram], Sequence::Down);
+  if (FlagSet(row, Field::ByMail)) SendMailStep(texts, row);
+  if (FlagSet(row, Field::ByEventlog)) EventLogStep(EventType::Error, texts.messageJp);
 }
 
 void AlertDispatcher::ReportFailure(std::string_view eventText, std::string_view logText) {
@@ -139,8 +132,7 @@ void AlertDispatcher::RunAlertProgram(std::string_view commandLine, Sequence seq
   line += commandLine;
   line += Text(Msg::AlertProgramStarting);
   log_.WriteLine(line);
-  if (code >= 32)
-    return;
+  if (code >= 32) return;
 
   const ProgramFailure failure = FailureFor(code);
   std::string event = Text(Msg::AlertProgramEventHead);

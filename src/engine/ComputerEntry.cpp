@@ -8,16 +8,27 @@ namespace {
 constexpr std::array<std::size_t, kFieldCount> kReadLimits = {
     128, 32, 256, 64, 6, 64, 64, 2048, 2048, 2048, 2048, 2048, 64, 2048, 2048};
 
-constexpr std::array<Msg, kFieldCount> kHeadings = {
-    Msg::HeadingComputerName, Msg::HeadingIpAddress,     Msg::HeadingStatus,
-    Msg::HeadingCheckService, Msg::HeadingPort,          Msg::HeadingLastUpTime,
-    Msg::HeadingLastDownTime, Msg::Count,                Msg::Count,
-    Msg::Count,               Msg::HeadingDownProgram,   Msg::HeadingRestoreProgram,
-    Msg::HeadingLastCheckTime, Msg::HeadingNoDefaultMail, Msg::HeadingMailAddress};
+constexpr std::array<Msg, kFieldCount> kHeadings = {Msg::HeadingComputerName,
+                                                    Msg::HeadingIpAddress,
+                                                    Msg::HeadingStatus,
+                                                    Msg::HeadingCheckService,
+                                                    Msg::HeadingPort,
+                                                    Msg::HeadingLastUpTime,
+                                                    Msg::HeadingLastDownTime,
+                                                    Msg::Count,
+                                                    Msg::Count,
+                                                    Msg::Count,
+                                                    Msg::HeadingDownProgram,
+                                                    Msg::HeadingRestoreProgram,
+                                                    Msg::HeadingLastCheckTime,
+                                                    Msg::HeadingNoDefaultMail,
+                                                    Msg::HeadingMailAddress};
 
 }  // namespace
 
-std::size_t ReadLimit(Field field) { return kReadLimits[FieldIndex(field)]; }
+std::size_t ReadLimit(Field field) {
+  return kReadLimits[FieldIndex(field)];
+}
 
 std::string_view CutToReadLimit(Field field, std::string_view text) {
   return CutCp932(text, ReadLimit(field) - 1);
@@ -44,9 +55,15 @@ int ComputerEntry::PortNumber() const {
   return value;
 }
 
-const std::string& StatusUnknownText() { return Text(Msg::StatusUnknown); }
-const std::string& StatusUpText() { return Text(Msg::StatusUp); }
-const std::string& StatusDownText() { return Text(Msg::StatusDown); }
+const std::string& StatusUnknownText() {
+  return Text(Msg::StatusUnknown);
+}
+const std::string& StatusUpText() {
+  return Text(Msg::StatusUp);
+}
+const std::string& StatusDownText() {
+  return Text(Msg::StatusDown);
+}
 
 std::string StatusCheckingText(int attempt) {
   std::string text = Text(Msg::StatusChecking);

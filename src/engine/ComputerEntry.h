@@ -30,7 +30,9 @@ enum class Field {
 
 inline constexpr std::size_t kFieldCount = 15;
 
-constexpr std::size_t FieldIndex(Field field) { return static_cast<std::size_t>(field); }
+constexpr std::size_t FieldIndex(Field field) {
+  return static_cast<std::size_t>(field);
+}
 
 // The buffer size with which the check cycle reads a field: longer text is
 // cut to this size less one byte.

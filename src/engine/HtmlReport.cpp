@@ -70,11 +70,9 @@ long HtmlReport::ReloadSeconds() const {
   // atoi's rule: blanks, a sign, then the leading digits.
   const std::string& text = settings_.HtmlReloadMinutes;
   std::size_t at = text.find_first_not_of(" \t");
-  if (at == std::string::npos)
-    return 0;
+  if (at == std::string::npos) return 0;
   const bool negative = text[at] == '-';
-  if (text[at] == '-' || text[at] == '+')
-    ++at;
+  if (text[at] == '-' || text[at] == '+') ++at;
   long minutes = 0;
   for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && minutes < 100000000; ++at) {
     minutes = minutes * 10 + (text[at] - '0');
@@ -83,16 +81,14 @@ long HtmlReport::ReloadSeconds() const {
 }
 
 void HtmlReport::AppendRefresh(std::string& page) const {
-  if (settings_.DisableHtmlReload != 0)
-    return;
+  if (settings_.DisableHtmlReload != 0) return;
   page += "<META HTTP-EQUIV='Refresh' CONTENT='";
   page += std::to_string(ReloadSeconds());
   page += "'>";
 }
 
 bool HtmlReport::ShowsColumn(Field field) const {
-  if (settings_.DisableHtmlDetail == 0)
-    return true;
+  if (settings_.DisableHtmlDetail == 0) return true;
   return field < Field::ByMail || field > Field::RestoreProgram;
 }
 
@@ -111,8 +107,7 @@ void HtmlReport::AppendHeadingRow(std::string& page) const {
   page += "<tr>";
   for (std::size_t c = 0; c < kFieldCount; ++c) {
     const Field field = static_cast<Field>(c);
-    if (!ShowsColumn(field))
-      continue;
+    if (!ShowsColumn(field)) continue;
     page += "<td bgcolor='#00FFFF'>";
     page += HeadingOf(field);
     page += "</td>";
@@ -124,8 +119,7 @@ void HtmlReport::AppendRow(std::string& page, const ComputerEntry& row) const {
   page += row[Field::Status] == StatusUpText() ? "<tr>" : "<tr bgcolor='#FF0000'>";
   for (std::size_t c = 0; c < kFieldCount; ++c) {
     const Field field = static_cast<Field>(c);
-    if (!ShowsColumn(field))
-      continue;
+    if (!ShowsColumn(field)) continue;
     page += "<td>";
     if (row[field].empty()) {
       page += "<br>";
@@ -165,13 +159,11 @@ void HtmlReport::WritePlaceholderPage() {
 
 void HtmlReport::WriteReportPage() {
   log_.WriteLine(Text(Msg::HtmlWriting));
-  if (const int error = WritePage(ReportPage()); error != 0)
-    ReportFailure(error);
+  if (const int error = WritePage(ReportPage()); error != 0) ReportFailure(error);
 }
 
 void HtmlReport::ReportFailure(int error) {
-  if (failureReported_)
-    return;
+  if (failureReported_) return;
   failureReported_ = true;
   log_.WriteLine(Text(Msg::HtmlFailedLog));
   notifier_.WriteEventLog(EventType::Warning,

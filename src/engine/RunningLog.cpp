@@ -15,7 +15,9 @@ constexpr std::time_t kSevenDays = 604800;
 RunningLog::RunningLog(std::string folder, const AppSettings& settings, const Clock& clock)
     : folder_(std::move(folder)), settings_(settings), clock_(clock) {}
 
-std::string RunningLog::PathOf(const std::string& name) const { return folder_ + "/" + name; }
+std::string RunningLog::PathOf(const std::string& name) const {
+  return folder_ + "/" + name;
+}
 
 void RunningLog::Rotate() {
   const std::time_t now = clock_.Now();

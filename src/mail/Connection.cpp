@@ -28,7 +28,9 @@ void Trace(const char* before, int error, const char* after = "") {
   MailTrace::Write(before + std::to_string(error) + after);
 }
 
-int LastSocketError() { return WinsockErrorFromErrno(errno); }
+int LastSocketError() {
+  return WinsockErrorFromErrno(errno);
+}
 
 bool IsDecimal(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });

@@ -56,16 +56,14 @@ class HeaderLines {
   }
 
   void FoldIfTooLong() {
-    if (ProjectedLength() <= limit_)
-      return;
+    if (ProjectedLength() <= limit_) return;
     CloseWord();
     FlushLine();
   }
 
   void Finish() {
     CloseWord();
-    if (!line_.empty())
-      FlushLine();
+    if (!line_.empty()) FlushLine();
   }
 
  private:
@@ -77,16 +75,14 @@ class HeaderLines {
   }
 
   void OpenWord() {
-    if (wordOpen_)
-      return;
+    if (wordOpen_) return;
     line_.Append(HeaderEncoder::kWordOpen);
     pending_.Clear();
     wordOpen_ = true;
   }
 
   void CloseWord() {
-    if (!wordOpen_)
-      return;
+    if (!wordOpen_) return;
     HeaderEncoder::Base64Header(line_, pending_.view());
     line_.Append(HeaderEncoder::kWordClose);
     pending_.Clear();
@@ -94,8 +90,7 @@ class HeaderLines {
   }
 
   void FlushLine() {
-    if (!output_.empty())
-      output_.Append(HeaderEncoder::kFold);
+    if (!output_.empty()) output_.Append(HeaderEncoder::kFold);
     output_.Append(line_.view());
     line_.Clear();
   }
@@ -110,8 +105,7 @@ class HeaderLines {
 }  // namespace
 
 std::uint16_t HeaderEncoder::FullWidthOf(unsigned char halfWidthKana) {
-  if (!IsHalfWidthKana(halfWidthKana))
-    return 0;
+  if (!IsHalfWidthKana(halfWidthKana)) return 0;
   return kFullWidthKana[static_cast<std::size_t>(halfWidthKana - 0xA0)];
 }
 
@@ -146,15 +140,13 @@ void HeaderEncoder::EncodeHeaderText(StringBuffer& output, std::string_view inpu
   HeaderLines lines(output, lineLimit);
   for (std::size_t i = 0; i < input.size(); ++i) {
     const auto c = static_cast<unsigned char>(input[i]);
-    if (c < 0x20)
-      continue;  // a tab, CR or LF would break the header
+    if (c < 0x20) continue;  // a tab, CR or LF would break the header
     if (IsAsciiText(c)) {
       lines.AddAscii(input[i]);
     } else if (IsHalfWidthKana(c)) {
       lines.AddCharacter(input.substr(i, 1));
     } else {
-      if (i + 1 == input.size())
-        break;  // a lead byte without its trail byte
+      if (i + 1 == input.size()) break;  // a lead byte without its trail byte
       lines.AddCharacter(input.substr(i, 2));
       ++i;
     }

@@ -17,17 +17,13 @@ std::optional<Msg> ValidateMailAddressList(std::string_view list) {
       ++at;
       continue;
     }
-    if (c == ' ')
-      return Msg::MailAddressBlank;
-    if (c != '@' && c != ';')
-      continue;
-    if (c == lastMark)
-      return Msg::MailAddressSeparatorPosition;
+    if (c == ' ') return Msg::MailAddressBlank;
+    if (c != '@' && c != ';') continue;
+    if (c == lastMark) return Msg::MailAddressSeparatorPosition;
     lastMark = c;
     ++(c == '@' ? atSigns : semicolons);
   }
-  if (atSigns != semicolons + 1 && !list.empty())
-    return Msg::MailAddressCountMismatch;
+  if (atSigns != semicolons + 1 && !list.empty()) return Msg::MailAddressCountMismatch;
   return std::nullopt;
 }
 

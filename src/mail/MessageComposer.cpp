@@ -77,8 +77,7 @@ std::string MessageComposer::NumericZone(long secondsEastOfUtc) {
 
 std::string MessageComposer::DateLine(std::time_t now) {
   std::tm local{};
-  if (localtime_r(&now, &local) == nullptr)
-    local = std::tm{};
+  if (localtime_r(&now, &local) == nullptr) local = std::tm{};
   char line[96];
   std::snprintf(line, sizeof line, "Date: %s, %.2d %s %.2d %.2d:%.2d:%.2d ",
                 NameAt(kDayNames, local.tm_wday), local.tm_mday, NameAt(kMonthNames, local.tm_mon),
@@ -103,8 +102,7 @@ std::string MessageComposer::Base64Body(std::string_view body) {
   std::string text;
   text.reserve(body.size() / 3 * 4 + body.size() / kBodyBytesPerLine * 2 + 8);
   for (std::size_t at = 0; at < body.size(); at += 3) {
-    if (at % kBodyBytesPerLine == 0)
-      text += kCrLf;
+    if (at % kBodyBytesPerLine == 0) text += kCrLf;
     const std::array<char, 4> quantum = Base64Quantum(body.substr(at, 3));
     text.append(quantum.data(), quantum.size());
   }
@@ -115,8 +113,7 @@ std::string MessageComposer::PlainHeaderValue(std::string_view value) {
   std::string plain;
   plain.reserve(value.size());
   for (char c : value) {
-    if (!IsControl(c))
-      plain += c;
+    if (!IsControl(c)) plain += c;
   }
   return plain;
 }
@@ -125,8 +122,7 @@ std::string MessageComposer::RecipientsHeaderValue(std::string_view recipients) 
   std::string kept;
   kept.reserve(recipients.size());
   for (char c : recipients) {
-    if (!IsControl(c) || IsLineSeparator(c))
-      kept += c;
+    if (!IsControl(c) || IsLineSeparator(c)) kept += c;
   }
 
   std::string list;
@@ -162,16 +158,14 @@ std::string MessageComposer::EncodedSender(std::string_view sender) {
   std::string encoded = EncodedHeaderValue(sender);
   const auto [begin, end] = AddressSpan(sender);
   const std::string_view address = sender.substr(begin, end - begin);
-  if (!IsPlainAscii(address) || encoded.find(address) != std::string::npos)
-    return encoded;
+  if (!IsPlainAscii(address) || encoded.find(address) != std::string::npos) return encoded;
 
   std::string_view name = sender.substr(0, begin);
   while (!name.empty() && (name.back() == ' ' || IsControl(name.back())))
     name.remove_suffix(1);
   encoded = EncodedHeaderValue(name);
   // The fold stands for the blank between the name and the address.
-  if (!encoded.empty())
-    encoded += HeaderEncoder::kFold;
+  if (!encoded.empty()) encoded += HeaderEncoder::kFold;
   encoded += address;
   encoded += EncodedHeaderValue(sender.substr(end));
   return encoded;
@@ -198,8 +192,7 @@ std::string MessageComposer::HeaderBlock(std::string_view sender, std::string_vi
     header += kCrLf;
   }
   header += "X-Mailer: TarnwickMail 1.0 \r\n";
-  if (header.size() >= kHeaderArea)
-    throw OutOfMemory();
+  if (header.size() >= kHeaderArea) throw OutOfMemory();
   return header;
 }
 

@@ -67,7 +67,8 @@ std::string Fill(std::string_view pattern, std::initializer_list<std::string> ar
 // rather than overflowing on a server's endless digits.
 int ReplyCode(std::string_view reply) {
   std::size_t i = 0;
-  while (i < reply.size() && (reply[i] == ' ' || (reply[i] >= '\t' && reply[i] <= '\r'))) ++i;
+  while (i < reply.size() && (reply[i] == ' ' || (reply[i] >= '\t' && reply[i] <= '\r')))
+    ++i;
   bool negative = false;
   if (i < reply.size() && (reply[i] == '+' || reply[i] == '-')) negative = reply[i++] == '-';
   int value = 0;
@@ -342,7 +343,9 @@ void SmtpClient::ReportMailError(int code) {
   Warn(Text(Msg::MailFailed) + Text(MessageOfCode(code)));
 }
 
-void SmtpClient::ReportUnsafeText() { Warn(Text(Msg::MailFailed) + Text(Msg::MailUnsafeText)); }
+void SmtpClient::ReportUnsafeText() {
+  Warn(Text(Msg::MailFailed) + Text(Msg::MailUnsafeText));
+}
 
 void SmtpClient::Warn(std::string_view text) {
   environment_.eventLog.Write(EventType::Warning, text);

@@ -13,11 +13,9 @@ constexpr std::size_t kMaxCapacity = PTRDIFF_MAX / 4;
 }  // namespace
 
 std::unique_ptr<char[]> StringBuffer::Allocate(std::size_t bytes) {
-  if (bytes > kMaxCapacity)
-    throw OutOfMemory();
+  if (bytes > kMaxCapacity) throw OutOfMemory();
   std::unique_ptr<char[]> block(new (std::nothrow) char[bytes]);
-  if (!block)
-    throw OutOfMemory();
+  if (!block) throw OutOfMemory();
   return block;
 }
 
@@ -31,12 +29,10 @@ void StringBuffer::Reset(std::size_t capacity) {
 }
 
 void StringBuffer::Assign(std::string_view text) {
-  if (text.size() >= kMaxCapacity)
-    throw OutOfMemory();
+  if (text.size() >= kMaxCapacity) throw OutOfMemory();
   const std::size_t capacity = std::max(kInitialCapacity, text.size() + 1);
   std::unique_ptr<char[]> block = Allocate(capacity);
-  if (!text.empty())
-    std::memcpy(block.get(), text.data(), text.size());
+  if (!text.empty()) std::memcpy(block.get(), text.data(), text.size());
   block[text.size()] = '\0';
   data_ = std::move(block);
   capacity_ = capacity;
@@ -48,10 +44,8 @@ void StringBuffer::Reserve(std::size_t bytes) {
 }
 
 void StringBuffer::Append(std::string_view text) {
-  if (text.empty())
-    return;
-  if (text.size() > kMaxCapacity - length_)
-    throw OutOfMemory();
+  if (text.empty()) return;
+  if (text.size() > kMaxCapacity - length_) throw OutOfMemory();
   const std::size_t needed = length_ + text.size();
   if (capacity_ < needed) {
     // The text may lie in this very buffer: it is copied before the old
@@ -65,17 +59,13 @@ void StringBuffer::Append(std::string_view text) {
 }
 
 void StringBuffer::Grow(std::size_t bytes, std::string_view tail) {
-  if (capacity_ >= bytes)
-    return;
-  if (bytes > kMaxCapacity)
-    throw OutOfMemory();
+  if (capacity_ >= bytes) return;
+  if (bytes > kMaxCapacity) throw OutOfMemory();
   const std::size_t capacity = std::max(bytes, 2 * capacity_);
   std::unique_ptr<char[]> block = Allocate(capacity);
   const std::size_t kept = data_ ? length_ - 1 : 0;
-  if (kept > 0)
-    std::memcpy(block.get(), data_.get(), kept);
-  if (!tail.empty())
-    std::memcpy(block.get() + kept, tail.data(), tail.size());
+  if (kept > 0) std::memcpy(block.get(), data_.get(), kept);
+  if (!tail.empty()) std::memcpy(block.get() + kept, tail.data(), tail.size());
   block[kept + tail.size()] = '\0';
   data_ = std::move(block);
   capacity_ = capacity;
@@ -86,8 +76,7 @@ void StringBuffer::Append(char c) {
 }
 
 void StringBuffer::Clear() {
-  if (data_)
-    data_[0] = '\0';
+  if (data_) data_[0] = '\0';
   length_ = 1;
 }
 

@@ -52,9 +52,13 @@ std::string Convert(std::string_view input, const char* to, const char* from) {
 
 }  // namespace
 
-std::string Utf8FromCp932(std::string_view cp932) { return Convert(cp932, "UTF-8", "CP932"); }
+std::string Utf8FromCp932(std::string_view cp932) {
+  return Convert(cp932, "UTF-8", "CP932");
+}
 
-std::string Cp932FromUtf8(std::string_view utf8) { return Convert(utf8, "CP932", "UTF-8"); }
+std::string Cp932FromUtf8(std::string_view utf8) {
+  return Convert(utf8, "CP932", "UTF-8");
+}
 
 std::string_view CutCp932(std::string_view text, std::size_t maxBytes) {
   std::size_t end = 0;

@@ -80,8 +80,7 @@ std::string TemporaryPrefixFor(const std::string& path) {
   return folder + "." + name + ".tmp-";
 }
 
-int ReplaceFileAtomically(const std::string& path, std::string_view bytes,
-                          Durability durability) {
+int ReplaceFileAtomically(const std::string& path, std::string_view bytes, Durability durability) {
   if (path.empty()) return ENOENT;
   // A name that ends in a separator names a folder, never a file.
   if (path.back() == '/') return EISDIR;

@@ -74,11 +74,10 @@ bool ConfigureSocket(int fd, IcmpSocketKind kind) {
   // A raw socket sees every ICMP packet of the host: let only the types that
   // can answer an echo through.
   icmp_filter filter{};
-  filter.data = ~((1u << IcmpReplyParser::kEchoReply) |
-                  (1u << IcmpReplyParser::kDestinationUnreachable) |
-                  (1u << IcmpReplyParser::kSourceQuench) |
-                  (1u << IcmpReplyParser::kTimeExceeded) |
-                  (1u << IcmpReplyParser::kParameterProblem));
+  filter.data =
+      ~((1u << IcmpReplyParser::kEchoReply) | (1u << IcmpReplyParser::kDestinationUnreachable) |
+        (1u << IcmpReplyParser::kSourceQuench) | (1u << IcmpReplyParser::kTimeExceeded) |
+        (1u << IcmpReplyParser::kParameterProblem));
   return ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
 }
 
@@ -309,6 +308,8 @@ UniqueFd IcmpEcho::OpenSocket(IcmpSocketKind kind, IcmpSocketKind* opened) {
   return UniqueFd();
 }
 
-bool IcmpEcho::Available() { return OpenSocket(IcmpSocketKind::Automatic).valid(); }
+bool IcmpEcho::Available() {
+  return OpenSocket(IcmpSocketKind::Automatic).valid();
+}
 
 }  // namespace tarnwick

@@ -55,8 +55,8 @@ std::optional<Ipv4Packet> ParseQuotedIpv4(std::span<const std::uint8_t> quoted) 
 
 }  // namespace
 
-IcmpVerdict IcmpReplyParser::Classify(std::span<const std::uint8_t> packet,
-                                      IcmpPacketFormat format, std::uint32_t sender) const {
+IcmpVerdict IcmpReplyParser::Classify(std::span<const std::uint8_t> packet, IcmpPacketFormat format,
+                                      std::uint32_t sender) const {
   if (format == IcmpPacketFormat::IcmpOnly) return ClassifyIcmp(packet, sender);
   const auto ip = ParseReceivedIpv4(packet);
   if (!ip || ip->protocol != kProtocolIcmp) return {};
@@ -91,8 +91,8 @@ bool IcmpReplyParser::IsOurEcho(std::span<const std::uint8_t> icmp, std::uint8_t
 }
 
 IcmpVerdict IcmpReplyParser::ClassifyQueuedError(std::span<const std::uint8_t> quotedIcmp,
-                                                 std::uint32_t quotedDestination,
-                                                 std::uint8_t type, std::uint8_t code) const {
+                                                 std::uint32_t quotedDestination, std::uint8_t type,
+                                                 std::uint8_t code) const {
   if (!IsErrorType(type) || quotedDestination != request_.destination) return {};
   if (!IsOurEcho(quotedIcmp, kEchoRequest)) return {};
   return {IcmpVerdict::Kind::Error, type, code};
@@ -105,15 +105,14 @@ bool IcmpReplyParser::IsErrorType(std::uint8_t type) {
 
 std::array<std::uint8_t, IcmpReplyParser::kIcmpHeaderSize> IcmpReplyParser::BuildEchoRequest(
     std::uint16_t identifier, std::uint16_t sequence) {
-  std::array<std::uint8_t, kIcmpHeaderSize> message{
-      kEchoRequest,
-      0,
-      0,
-      0,
-      static_cast<std::uint8_t>(identifier >> 8),
-      static_cast<std::uint8_t>(identifier & 0xff),
-      static_cast<std::uint8_t>(sequence >> 8),
-      static_cast<std::uint8_t>(sequence & 0xff)};
+  std::array<std::uint8_t, kIcmpHeaderSize> message{kEchoRequest,
+                                                    0,
+                                                    0,
+                                                    0,
+                                                    static_cast<std::uint8_t>(identifier >> 8),
+                                                    static_cast<std::uint8_t>(identifier & 0xff),
+                                                    static_cast<std::uint8_t>(sequence >> 8),
+                                                    static_cast<std::uint8_t>(sequence & 0xff)};
   const std::uint16_t sum = Checksum(message);
   message[2] = static_cast<std::uint8_t>(sum >> 8);
   message[3] = static_cast<std::uint8_t>(sum & 0xff);
@@ -123,9 +122,11 @@ std::array<std::uint8_t, IcmpReplyParser::kIcmpHeaderSize> IcmpReplyParser::Buil
 std::uint16_t IcmpReplyParser::Checksum(std::span<const std::uint8_t> bytes) {
   std::uint32_t sum = 0;
   std::size_t i = 0;
-  for (; i + 1 < bytes.size(); i += 2) sum += Read16(bytes, i);
+  for (; i + 1 < bytes.size(); i += 2)
+    sum += Read16(bytes, i);
   if (i < bytes.size()) sum += static_cast<std::uint32_t>(bytes[i]) << 8;
-  while ((sum >> 16) != 0) sum = (sum & 0xffff) + (sum >> 16);
+  while ((sum >> 16) != 0)
+    sum = (sum & 0xffff) + (sum >> 16);
   return static_cast<std::uint16_t>(~sum & 0xffff);
 }
 

@@ -156,13 +156,16 @@ constexpr Entry kCatalogue[] = {
     {Msg::AlertEventLogFailed, "[エラー]イベントログへの書き込みに失敗しました。"},
     {Msg::AlertNetsendStarting, "Netsendを送信します。送信先："},
     {Msg::AlertNetsendNoRecipientRestoreEvent,
-     "「Tarnwick」は、net send　によるメッセージの送信を試みましたが、送信先が指定されていません。"},
+     "「Tarnwick」は、net "
+     "send　によるメッセージの送信を試みましたが、送信先が指定されていません。"},
     {Msg::AlertNetsendNoRecipientDownEvent,
-     "「Tarnwick」は、net send　によるメッセージの送信を試みましたが、送信先が指定されていませんでした。"},
+     "「Tarnwick」は、net "
+     "send　によるメッセージの送信を試みましたが、送信先が指定されていませんでした。"},
     {Msg::AlertNetsendNoRecipientLog,
      "[エラー]net sendによるメッセージの送信を試みましたが、送信先が指定されていません。"},
     {Msg::AlertNetsendFailedEvent,
-     "「Tarnwick」は、net send　によるメッセージの送信を試みましたが、メッセージの送信に失敗しました。"},
+     "「Tarnwick」は、net "
+     "send　によるメッセージの送信を試みましたが、メッセージの送信に失敗しました。"},
     {Msg::AlertNetsendFailedLog,
      "[エラー]net send　によるメッセージの送信を試みましたが、メッセージの送信に失敗しました。"},
     {Msg::AlertNetsendSent, "Netsend を送信しました。"},
@@ -170,7 +173,8 @@ constexpr Entry kCatalogue[] = {
     {Msg::AlertRestoreProgramLabel, "復帰時のプログラム"},
     {Msg::AlertProgramStarting, "を起動します。"},
     {Msg::AlertProgramEventHead, "「Tarnwick」は、プログラム("},
-    {Msg::AlertProgramOutOfResourcesEvent, ")の実行を試みましたが、失敗しました。リソース不足です。"},
+    {Msg::AlertProgramOutOfResourcesEvent,
+     ")の実行を試みましたが、失敗しました。リソース不足です。"},
     {Msg::AlertProgramOutOfResourcesLog, "[エラー]リソース不足です。"},
     {Msg::AlertProgramBadExeEvent,
      ")の実行を試みましたが、失敗しました。指定された.EXEファイルが無効です。"},
@@ -186,19 +190,23 @@ constexpr Entry kCatalogue[] = {
     {Msg::AlertProgramUnknownErrorLog, "[エラー]不明なエラーが発生しました。"},
     {Msg::AlertMailStarting, "メールを送信します。SMTPサーバ："},
     {Msg::AlertMailNoServerEvent,
-     "「Tarnwick」は、メールによるメッセージの送信を試みましたが、メールサーバが指定されていません。"},
+     "「Tarnwick」は、メールによるメッセージの送信を試みましたが、メールサーバが指定されていません"
+     "。"},
     {Msg::AlertMailNoServerLog,
      "[エラー]メールによるメッセージの送信を試みましたが、メールサーバが指定されていません。"},
     {Msg::AlertMailNoSenderEvent,
-     "「Tarnwick」は、メールによるメッセージの送信を試みましたが、メールの送信元が指定されていません。"},
+     "「Tarnwick」は、メールによるメッセージの送信を試みましたが、メールの送信元が指定されていませ"
+     "ん。"},
     {Msg::AlertMailNoSenderLog,
      "[エラー]メールによるメッセージの送信を試みましたが、メールの送信元が指定されていません。"},
     {Msg::AlertMailNoRecipientEvent,
-     "「Tarnwick」は、メールによるメッセージの送信を試みましたが、メールの送信先が指定されていません。"},
+     "「Tarnwick」は、メールによるメッセージの送信を試みましたが、メールの送信先が指定されていませ"
+     "ん。"},
     {Msg::AlertMailNoRecipientLog,
      "[エラー]メールによるメッセージの送信を試みましたが、メールの送信先が指定されていません。"},
     {Msg::AlertMailWaiting, "30秒待ってからメールします"},
-    {Msg::AlertMailFailedEvent, "「Tarnwick」は、メール送信を試みましたが、メールの送信に失敗しました。"},
+    {Msg::AlertMailFailedEvent,
+     "「Tarnwick」は、メール送信を試みましたが、メールの送信に失敗しました。"},
     {Msg::AlertMailFailedLog,
      "[エラー]メールによるメッセージの送信を試みましたが、メールの送信に失敗しました。"
      "イベントログを確認してください。"},
@@ -208,18 +216,17 @@ constexpr Entry kCatalogue[] = {
     {Msg::HtmlHeadingByMail, "メールで連絡"},
     {Msg::HtmlHeadingByNetsend, "net sendで連絡"},
     {Msg::HtmlHeadingByEventlog, "ログに記録"},
-    {Msg::HtmlFailedLog, "[エラー]HTMLファイルの生成に失敗しました。イベントログを確認してください。"},
+    {Msg::HtmlFailedLog,
+     "[エラー]HTMLファイルの生成に失敗しました。イベントログを確認してください。"},
     {Msg::HtmlFailedEvent, "「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。"},
 };
 
 constexpr std::size_t kCount = static_cast<std::size_t>(Msg::Count);
 
 constexpr bool CatalogueIsComplete() {
-  if (std::size(kCatalogue) != kCount)
-    return false;
+  if (std::size(kCatalogue) != kCount) return false;
   for (std::size_t i = 0; i < kCount; ++i) {
-    if (static_cast<std::size_t>(kCatalogue[i].id) != i)
-      return false;
+    if (static_cast<std::size_t>(kCatalogue[i].id) != i) return false;
   }
   return true;
 }

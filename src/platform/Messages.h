@@ -88,10 +88,10 @@ enum class Msg {
   ListPreloadFailed,
   ListExitWithoutSaving,
   ListFileFilter,
-  ListFileNotFound,      // %1: the path
-  ListFileAccessDenied,  // %1: the path
-  ListFileReadFailed,    // %1: the path
-  ListFileWriteFailed,   // %1: the path
+  ListFileNotFound,       // %1: the path
+  ListFileAccessDenied,   // %1: the path
+  ListFileReadFailed,     // %1: the path
+  ListFileWriteFailed,    // %1: the path
   ListFieldHasSeparator,  // %1: row number, %2: computer name, %3: column
   ListColumnNumber,       // %1: column number, for columns without a heading
 

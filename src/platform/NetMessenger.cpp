@@ -235,7 +235,8 @@ class SmbExchange {
     AppendUint16(smb, 0);  // UID: no session
     AppendUint16(smb, mid);
     smb.push_back(static_cast<char>(words.size()));
-    for (const std::uint16_t word : words) AppendUint16(smb, word);
+    for (const std::uint16_t word : words)
+      AppendUint16(smb, word);
     AppendUint16(smb, static_cast<std::uint16_t>(bytes.size()));
     smb += bytes;
     return smb;
@@ -299,7 +300,9 @@ std::string LocalComputerName() {
   return host.empty() ? "LOCALHOST" : host;
 }
 
-bool IsBlankOrControl(unsigned char c) { return c <= 0x20 || c == 0x7F; }
+bool IsBlankOrControl(unsigned char c) {
+  return c <= 0x20 || c == 0x7F;
+}
 
 }  // namespace
 

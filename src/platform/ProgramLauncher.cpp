@@ -54,8 +54,7 @@ std::size_t ReadArgument(std::string_view text, std::size_t at, std::string& arg
   bool quoted = false;
   while (at < text.size()) {
     const char c = text[at];
-    if (!quoted && IsBlank(c))
-      break;
+    if (!quoted && IsBlank(c)) break;
     if (c == '\\') {
       std::size_t count = 0;
       for (; at < text.size() && text[at] == '\\'; ++at)
@@ -96,8 +95,7 @@ bool Exists(const std::string& path) {
 
 std::string ParentOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
+  if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -199,8 +197,7 @@ class SpawnSetup {
 std::vector<std::string> ProgramLauncher::SplitCommandLine(std::string_view commandLine) {
   std::vector<std::string> arguments;
   std::size_t at = SkipBlanks(commandLine, 0);
-  if (at == commandLine.size())
-    return arguments;
+  if (at == commandLine.size()) return arguments;
   at = ReadProgramName(commandLine, at, arguments.emplace_back());
   while ((at = SkipBlanks(commandLine, at)) < commandLine.size()) {
     at = ReadArgument(commandLine, at, arguments.emplace_back());
@@ -211,8 +208,7 @@ std::vector<std::string> ProgramLauncher::SplitCommandLine(std::string_view comm
 ProgramLauncher::Launch ProgramLauncher::Start(std::string_view commandLine) {
   CollectPendingChildren();
   std::vector<std::string> arguments = SplitCommandLine(commandLine);
-  if (arguments.empty() || arguments.front().empty())
-    return {kFileNotFound, -1};
+  if (arguments.empty() || arguments.front().empty()) return {kFileNotFound, -1};
 
   // The line is CP932; file names and arguments on this system are UTF-8.
   std::vector<char*> argv;
@@ -226,8 +222,7 @@ ProgramLauncher::Launch ProgramLauncher::Start(std::string_view commandLine) {
   pid_t pid = -1;
   const int error =
       posix_spawnp(&pid, argv.front(), setup.actions(), setup.attributes(), argv.data(), environ);
-  if (error != 0)
-    return {CodeForError(error, arguments.front()), -1};
+  if (error != 0) return {CodeForError(error, arguments.front()), -1};
   ReapInBackground(pid);
   return {kStarted, pid};
 }

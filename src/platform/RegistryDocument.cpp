@@ -14,9 +14,13 @@ constexpr std::string_view kLineEnd = "\r\n";
 // Hex data is wrapped as regedit does, so lines stay readable in an editor.
 constexpr std::size_t kWrapColumn = 76;
 
-unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+unsigned char Byte(char c) {
+  return static_cast<unsigned char>(c);
+}
 
-bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+bool IsTrailByte(unsigned char c) {
+  return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
 
 // A single byte that is a whole character of its own and may stand inside a
 // quoted text: printable ASCII, tab, or half-width katakana.
@@ -26,7 +30,9 @@ bool IsQuotableSingle(unsigned char c) {
   return c >= 0xA1 && c <= 0xDF;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view TrimLeft(std::string_view s) {
   while (!s.empty() && IsBlank(s.front()))
@@ -40,9 +46,13 @@ std::string_view TrimRight(std::string_view s) {
   return s;
 }
 
-std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+std::string_view Trim(std::string_view s) {
+  return TrimRight(TrimLeft(s));
+}
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // ASCII letters compare without case; the trail byte of a double-byte
 // character is never folded, since it may look like an ASCII letter.
@@ -311,9 +321,13 @@ std::string FormatValue(const std::string& name, const RegistryValue& value) {
 
 }  // namespace
 
-bool RegistryNameIsWritable(std::string_view name) { return IsQuotable(name); }
+bool RegistryNameIsWritable(std::string_view name) {
+  return IsQuotable(name);
+}
 
-bool RegistryKeyPathIsWritable(std::string_view path) { return IsValidKeyPath(path); }
+bool RegistryKeyPathIsWritable(std::string_view path) {
+  return IsValidKeyPath(path);
+}
 
 RegistryDocument RegistryDocument::Parse(std::string_view text) {
   RegistryDocument document;

@@ -255,6 +255,8 @@ std::string RegistryFile::BaseName() const {
   return slash == std::string::npos ? path_ : path_.substr(slash + 1);
 }
 
-std::string RegistryFile::TemporaryPrefix() const { return "." + BaseName() + ".tmp-"; }
+std::string RegistryFile::TemporaryPrefix() const {
+  return "." + BaseName() + ".tmp-";
+}
 
 }  // namespace tarnwick

@@ -5,7 +5,9 @@ namespace {
 
 constexpr std::string_view kMagic = "ZNRQ";
 
-bool IsSeparator(char c) { return c == ',' || c == '\r' || c == '\n'; }
+bool IsSeparator(char c) {
+  return c == ',' || c == '\r' || c == '\n';
+}
 
 }  // namespace
 

@@ -163,11 +163,15 @@ constexpr bool SaveOrderNamesEveryFieldOnce() {
 }
 static_assert(SaveOrderNamesEveryFieldOnce());
 
-std::string_view KeyPath(Key key) { return key == Key::Settings ? kSettingsKey : kMessagesKey; }
+std::string_view KeyPath(Key key) {
+  return key == Key::Settings ? kSettingsKey : kMessagesKey;
+}
 
 // A text up to its field's capacity always survives a restart, so fields
 // longer than the common limit (messages, paths) read up to their own.
-std::size_t TextLimit(const Field& field) { return std::max(kTextReadLimit, field.capacity + 1); }
+std::size_t TextLimit(const Field& field) {
+  return std::max(kTextReadLimit, field.capacity + 1);
+}
 
 std::string DefaultText(const Field& field) {
   if (field.hasMessageDefault) return Text(field.messageDefault);

@@ -65,8 +65,7 @@ class AlertDispatcherTest : public ::testing::Test {
     std::istringstream in(Utf8FromCp932(test::TempDir::ReadFile(dir.File(log.openName()))));
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r')
-        line.pop_back();
+      if (!line.empty() && line.back() == '\r') line.pop_back();
       lines.push_back(line.substr(line.find(" : ") + 3));
     }
     return lines;

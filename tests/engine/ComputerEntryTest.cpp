@@ -1,7 +1,6 @@
-#include "engine/ComputerEntry.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/ComputerEntry.h"
 #include "platform/CodePage.h"
 
 namespace tarnwick {

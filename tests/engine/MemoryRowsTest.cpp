@@ -1,8 +1,8 @@
-#include "engine/MemoryRows.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
+
+#include "engine/MemoryRows.h"
 
 namespace tarnwick {
 namespace {
@@ -16,7 +16,8 @@ ComputerEntry Named(const std::string& name) {
 
 TEST(MemoryRows, CapacityRefusalLeavesTheListUnchanged) {
   MemoryRows rows;
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(rows.AppendRow(Named("pc" + std::to_string(i)), 5));
+  for (int i = 0; i < 5; ++i)
+    ASSERT_TRUE(rows.AppendRow(Named("pc" + std::to_string(i)), 5));
   EXPECT_FALSE(rows.AppendRow(Named("sixth"), 5));
   EXPECT_EQ(rows.RowCount(), 5);
   EXPECT_EQ(rows.ReadField(4, Field::ComputerName), "pc4");
@@ -43,9 +44,11 @@ TEST(MemoryRows, TwoThreadsMayWriteAndReadAtOnce) {
   MemoryRows rows;
   ASSERT_TRUE(rows.AppendRow(Named("pc"), 300));
   std::thread writer([&] {
-    for (int i = 0; i < 2000; ++i) rows.WriteField(0, Field::Status, std::to_string(i));
+    for (int i = 0; i < 2000; ++i)
+      rows.WriteField(0, Field::Status, std::to_string(i));
   });
-  for (int i = 0; i < 2000; ++i) (void)rows.ReadRow(0);
+  for (int i = 0; i < 2000; ++i)
+    (void)rows.ReadRow(0);
   writer.join();
   EXPECT_EQ(rows.ReadField(0, Field::Status), "1999");
 }

@@ -143,8 +143,12 @@ class OutgoingPacketCounter {
 };
 
 TEST_F(NotifierProbeTest, TextThatIsNoDottedAddressFailsWithoutSendingAnything) {
-  const std::vector<std::string> nonsense = {"",          "localhost", "1.2.3.4.5",
-                                             "300.1.1.1", "1.2.3.x",   "255.255.255.255",
+  const std::vector<std::string> nonsense = {"",
+                                             "localhost",
+                                             "1.2.3.4.5",
+                                             "300.1.1.1",
+                                             "1.2.3.x",
+                                             "255.255.255.255",
                                              std::string("127.0.0.1\0junk", 14)};
   for (const auto& text : nonsense) {
     EXPECT_FALSE(notifier.PingProbe(text)) << text;
@@ -193,8 +197,10 @@ TEST_F(NotifierProbeTest, ReverseLookupGivesTheNameOrUnknownHostname) {
   for (auto& name : names) {
     lookups.emplace_back([&] { name = notifier.RefreshComputerName("127.0.0.1"); });
   }
-  for (auto& lookup : lookups) lookup.join();
-  for (const auto& name : names) EXPECT_EQ(name, "localhost") << "from /etc/hosts";
+  for (auto& lookup : lookups)
+    lookup.join();
+  for (const auto& name : names)
+    EXPECT_EQ(name, "localhost") << "from /etc/hosts";
 
   TARNWICK_REQUIRE_ROOT();
   if (!LookupsStayInTheProcess()) GTEST_SKIP() << "a look-up here could leave the machine";

@@ -1,7 +1,6 @@
-#include "engine/RunningLog.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/RunningLog.h"
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
 #include "support/FakeClock.h"

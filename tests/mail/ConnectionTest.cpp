@@ -1,5 +1,3 @@
-#include "mail/Connection.h"
-
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,6 +11,7 @@
 #include <thread>
 
 #include "ScriptedSmtpServer.h"
+#include "mail/Connection.h"
 #include "mail/ConnectionRegistry.h"
 #include "mail/MailErrorCode.h"
 #include "mail/MailTrace.h"
@@ -27,7 +26,9 @@ using test::ScriptedSmtpServer;
 
 constexpr auto kShortWait = 150ms;
 
-std::string Port(const ScriptedSmtpServer& server) { return std::to_string(server.port()); }
+std::string Port(const ScriptedSmtpServer& server) {
+  return std::to_string(server.port());
+}
 
 // Reads `count` characters, waiting for each.
 std::string ReadChars(connection* conn, std::size_t count) {
@@ -165,7 +166,8 @@ TEST(ConnectionRead, ServerClosingGivesConnectionLost) {
 
 TEST(ConnectionRead, LongDataArrivesIntactThroughTheSmallBuffer) {
   std::string data;
-  for (int i = 0; i < 5000; ++i) data += static_cast<char>('a' + i % 26);
+  for (int i = 0; i < 5000; ++i)
+    data += static_cast<char>('a' + i % 26);
   ScriptedSmtpServer server({ScriptedSmtpServer::Say(data), ScriptedSmtpServer::Silent()});
   connection* conn = nullptr;
   ASSERT_EQ(connection::connect("127.0.0.1", Port(server), conn, kShortWait), 0);
@@ -191,7 +193,8 @@ TEST(ConnectionSend, BufferedBlocksGoOutOnlyWhenFull) {
   EXPECT_EQ(ReceivedOnce(server, 1024).size(), 1024u);
 
   std::string mixed;
-  for (int i = 0; i < 1300; ++i) mixed += static_cast<char>('A' + i % 26);
+  for (int i = 0; i < 1300; ++i)
+    mixed += static_cast<char>('A' + i % 26);
   ASSERT_EQ(connection::put_buffered(conn, mixed.data(), mixed.size()), 0);
   EXPECT_EQ(conn->sendFill(), 1300u - 1024u);
   ASSERT_EQ(connection::flush_buffered(conn), 0);
@@ -229,7 +232,8 @@ TEST(ConnectionSend, ShortLastBlockIsNotHeldForTheServersAcknowledgement) {
 
 TEST(ConnectionSend, PutDataDeliversLargeDataWhole) {
   std::string data(3 * 1024 * 1024 + 7, '\0');
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 % 251);
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<char>(i * 7 % 251);
   ScriptedSmtpServer server({ScriptedSmtpServer::Silent()});
   connection* conn = nullptr;
   ASSERT_EQ(connection::connect("127.0.0.1", Port(server), conn, kShortWait), 0);

@@ -96,8 +96,7 @@ TEST(ToJisTextTest, AgreesWithIconvOnEveryJisX0208Character) {
   ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
   int compared = 0;
   for (unsigned lead = 0x81; lead <= 0xEF; ++lead) {
-    if (lead >= 0xA0 && lead < 0xE0)
-      continue;
+    if (lead >= 0xA0 && lead < 0xE0) continue;
     for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
       char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
       char out[16];
@@ -106,12 +105,10 @@ TEST(ToJisTextTest, AgreesWithIconvOnEveryJisX0208Character) {
       std::size_t inLeft = 2;
       std::size_t outLeft = sizeof out;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
-        continue;
+      if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) continue;
       iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
       const std::string theirs(out, static_cast<std::size_t>(outPtr - out));
-      if (theirs.size() != 8 || theirs.compare(0, 3, "\x1B$B") != 0)
-        continue;
+      if (theirs.size() != 8 || theirs.compare(0, 3, "\x1B$B") != 0) continue;
       const std::string ours = Jis(std::string_view(in, 2));
       ASSERT_EQ(ours.substr(3, 2), theirs.substr(3, 2)) << std::hex << lead << " " << trail;
       ++compared;
@@ -196,8 +193,7 @@ Expected ExpectedFrom(const std::string& input) {
   Expected expected;
   for (std::size_t i = 0; i < input.size(); ++i) {
     const auto c = static_cast<unsigned char>(input[i]);
-    if (c < 0x20)
-      continue;
+    if (c < 0x20) continue;
     if (c < 0x80) {
       expected.ascii += input[i];
     } else if (c >= 0xA0 && c <= 0xDF) {
@@ -216,11 +212,9 @@ std::string DecodeBase64(std::string_view text) {
   std::uint32_t bits = 0;
   int count = 0;
   for (char c : text) {
-    if (c == '=')
-      break;
+    if (c == '=') break;
     const std::size_t value = alphabet.find(c);
-    if (value == std::string::npos)
-      return "<bad base64>";
+    if (value == std::string::npos) return "<bad base64>";
     bits = (bits << 6) | static_cast<std::uint32_t>(value);
     count += 6;
     if (count >= 8) {

@@ -21,8 +21,7 @@ using namespace std::string_view_literals;
 class ScopedTimeZone {
  public:
   explicit ScopedTimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ"))
-      saved_ = old;
+    if (const char* old = std::getenv("TZ")) saved_ = old;
     ::setenv("TZ", zone, 1);
     ::tzset();
   }

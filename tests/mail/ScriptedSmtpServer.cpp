@@ -50,7 +50,8 @@ bool SendAll(int fd, const std::string& bytes) {
 std::vector<ScriptedSmtpServer::Step> ScriptedSmtpServer::Accepting(int recipients) {
   std::vector<Step> script{Say("220 test.invalid ready\r\n"), Say("250 hello\r\n"),
                            Say("250 sender ok\r\n")};
-  for (int i = 0; i < recipients; ++i) script.push_back(Say("250 recipient ok\r\n"));
+  for (int i = 0; i < recipients; ++i)
+    script.push_back(Say("250 recipient ok\r\n"));
   script.push_back(Say("354 go ahead\r\n"));
   script.push_back(Say("250 queued\r\n"));
   script.push_back(Say("221 bye\r\n"));
@@ -68,7 +69,9 @@ ScriptedSmtpServer::~ScriptedSmtpServer() {
   if (thread_.joinable()) thread_.join();
 }
 
-std::string ScriptedSmtpServer::address() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string ScriptedSmtpServer::address() const {
+  return "127.0.0.1:" + std::to_string(port_);
+}
 
 void ScriptedSmtpServer::Run() {
   for (int waited = 0; !stop_ && waited < kPatienceMs; waited += kSliceMs) {
@@ -111,7 +114,8 @@ bool ScriptedSmtpServer::Perform(int client, const Step& step) {
     case Step::Kind::Close:
       return false;
     case Step::Kind::Stall:
-      while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+      while (!stop_)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
       return false;
     case Step::Kind::Silent:
       while (ReadMore(client)) {

@@ -1,5 +1,3 @@
-#include "mail/SmtpClient.h"
-
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 #include "engine/Notifier.h"
 #include "mail/ConnectionRegistry.h"
 #include "mail/MessageComposer.h"
+#include "mail/SmtpClient.h"
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
 #include "support/FakeClock.h"
@@ -144,7 +143,8 @@ TEST(SmtpDataText, ByteRulesOfTheMessageText) {
       {"", "\r\n.\r\n"},
       {".first", ".first\r\n.\r\n"},
   };
-  for (const Case& c : cases) EXPECT_EQ(SmtpClient::DataText(c.text), c.wire) << c.text;
+  for (const Case& c : cases)
+    EXPECT_EQ(SmtpClient::DataText(c.text), c.wire) << c.text;
 }
 
 TEST_F(SmtpClientTest, MailFromCarriesOnlyTheAddress) {

@@ -1,9 +1,8 @@
-#include "platform/CodePage.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "platform/CodePage.h"
 #include "platform/Messages.h"
 
 namespace tarnwick {
@@ -19,9 +18,11 @@ TEST(CodePage, RoundTripsJapaneseAndTheStatusSymbols) {
 }
 
 TEST(CodePage, BadInputBecomesQuestionMarksWithoutReadingPastTheEnd) {
-  EXPECT_EQ(Utf8FromCp932("A\x82"), "A?");              // dangling lead byte
+  EXPECT_EQ(Utf8FromCp932("A\x82"), "A?");  // dangling lead byte
   EXPECT_EQ(Utf8FromCp932(std::string("\x82\x00", 2)), std::string("?\0", 2));
-  EXPECT_EQ(Cp932FromUtf8("\xFF" "a"), "?a");
+  EXPECT_EQ(Cp932FromUtf8("\xFF"
+                          "a"),
+            "?a");
   EXPECT_EQ(Cp932FromUtf8("\xE2\x82"), "?");  // cut UTF-8 sequence
 }
 
@@ -29,7 +30,8 @@ TEST(CodePage, RandomBytesNeverCrash) {
   std::mt19937 random(7);
   for (int round = 0; round < 2000; ++round) {
     std::string bytes(random() % 40, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
+    for (char& c : bytes)
+      c = static_cast<char>(random());
     const std::string utf8 = Utf8FromCp932(bytes);
     const std::string back = Cp932FromUtf8(utf8);
     EXPECT_LE(back.size(), bytes.size() + 1);

@@ -1,8 +1,7 @@
-#include "platform/EventLog.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/CodePage.h"
+#include "platform/EventLog.h"
 #include "support/SyslogReceiver.h"
 
 namespace tarnwick {
@@ -15,8 +14,8 @@ TEST(EventLog, EntriesCarryTheTagTheSeverityAndTheTwoLineBreaks) {
     EventType type;
     int severity;
   };
-  for (const Case c : {Case{EventType::Error, 3}, Case{EventType::Warning, 4},
-                       Case{EventType::Information, 6}}) {
+  for (const Case c :
+       {Case{EventType::Error, 3}, Case{EventType::Warning, 4}, Case{EventType::Information, 6}}) {
     ASSERT_TRUE(log.Write(c.type, Cp932FromUtf8("「Tarnwick」は、監視を開始しました。")));
     const auto entry = receiver.Receive();
     ASSERT_TRUE(entry);

@@ -1,5 +1,3 @@
-#include "platform/FileReplacement.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/FileReplacement.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -14,7 +13,8 @@ namespace {
 
 std::size_t EntriesIn(const std::string& folder) {
   std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+    ++count;
   return count;
 }
 

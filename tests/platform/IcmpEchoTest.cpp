@@ -1,5 +1,3 @@
-#include "platform/IcmpEcho.h"
-
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
@@ -7,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/IcmpEcho.h"
 #include "support/EchoResponder.h"
 #include "support/NetNamespace.h"
 #include "support/SyslogReceiver.h"
@@ -17,7 +16,9 @@ namespace {
 using namespace std::chrono_literals;
 using SteadyClock = std::chrono::steady_clock;
 
-std::uint32_t Address(const std::string& text) { return inet_addr(text.c_str()); }
+std::uint32_t Address(const std::string& text) {
+  return inet_addr(text.c_str());
+}
 
 struct Timed {
   IcmpStatus status;

@@ -1,11 +1,11 @@
-#include "platform/IcmpReplyParser.h"
-
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <vector>
+
+#include "platform/IcmpReplyParser.h"
 
 namespace tarnwick {
 namespace {
@@ -58,7 +58,8 @@ Bytes Ip(std::uint32_t source, std::uint32_t destination, const Bytes& payload,
   packet[9] = protocol;
   PutAddress(packet, 12, source);
   PutAddress(packet, 16, destination);
-  for (std::size_t i = 20; i < packet.size(); ++i) packet[i] = 1;  // NOP options
+  for (std::size_t i = 20; i < packet.size(); ++i)
+    packet[i] = 1;  // NOP options
   packet.insert(packet.end(), payload.begin(), payload.end());
   return packet;
 }
@@ -132,18 +133,18 @@ TEST(IcmpReplyParser, ErrorsCountOnlyWhenTheyQuoteOurRequest) {
     std::uint8_t code;
   };
   for (const Case c : {Case{3, 0}, Case{3, 1}, Case{3, 13}, Case{4, 0}, Case{11, 0}, Case{12, 0}}) {
-    const IcmpVerdict verdict = kParser.Classify(
-        Ip(kRouter, kUs, ErrorAbout(OurRequestOnTheWire(), c.type, c.code)),
-        IcmpPacketFormat::WithIpHeader, 0);
+    const IcmpVerdict verdict =
+        kParser.Classify(Ip(kRouter, kUs, ErrorAbout(OurRequestOnTheWire(), c.type, c.code)),
+                         IcmpPacketFormat::WithIpHeader, 0);
     EXPECT_EQ(verdict.kind, Kind::Error) << int{c.type} << "/" << int{c.code};
     EXPECT_EQ(verdict.type, c.type);
     EXPECT_EQ(verdict.code, c.code);
   }
   EXPECT_EQ(RawKind(Ip(kRouter, kUs, ErrorAbout(OurRequestOnTheWire(3)))), Kind::Error)
       << "quoted header with options";
-  EXPECT_EQ(kParser.Classify(ErrorAbout(OurRequestOnTheWire()), IcmpPacketFormat::IcmpOnly, kOther)
-                .kind,
-            Kind::Error);
+  EXPECT_EQ(
+      kParser.Classify(ErrorAbout(OurRequestOnTheWire()), IcmpPacketFormat::IcmpOnly, kOther).kind,
+      Kind::Error);
 
   // A redirect is advice, not an answer.
   EXPECT_EQ(RawKind(Ip(kRouter, kUs, ErrorAbout(OurRequestOnTheWire(), 5, 1))), Kind::Unrelated);
@@ -177,9 +178,9 @@ TEST(IcmpReplyParser, QueuedErrorsOfDatagramSockets) {
   EXPECT_EQ(kParser.ClassifyQueuedError(quoted, kTarget, 5, 1).kind, Kind::Unrelated);
   EXPECT_EQ(kParser.ClassifyQueuedError(Icmp(8, 0, kId, kSeq + 1), kTarget, 11, 0).kind,
             Kind::Unrelated);
-  EXPECT_EQ(kParser.ClassifyQueuedError(Bytes(quoted.begin(), quoted.begin() + 7), kTarget, 3, 1)
-                .kind,
-            Kind::Unrelated);
+  EXPECT_EQ(
+      kParser.ClassifyQueuedError(Bytes(quoted.begin(), quoted.begin() + 7), kTarget, 3, 1).kind,
+      Kind::Unrelated);
 }
 
 TEST(IcmpReplyParser, EchoRequestAndChecksum) {

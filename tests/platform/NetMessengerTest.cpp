@@ -1,13 +1,11 @@
-#include "platform/NetMessenger.h"
-
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include <gtest/gtest.h>
-
 #include "engine/Notifier.h"
 #include "platform/CodePage.h"
+#include "platform/NetMessenger.h"
 #include "support/LoopbackListener.h"
 #include "support/RecordingPrompt.h"
 #include "support/SambaServer.h"
@@ -49,7 +47,8 @@ TEST_F(NetMessengerWithPeer, LongTextTravelsInBlocksWithoutSplittingCharacters) 
   // One ASCII byte first, so that every 127-byte block boundary would fall
   // in the middle of a double-byte character.
   std::string utf8 = "x";
-  for (int i = 0; i < 509; ++i) utf8 += "あ";
+  for (int i = 0; i < 509; ++i)
+    utf8 += "あ";
   utf8 += "z";
   const std::string text = Cp932FromUtf8(utf8);
   ASSERT_EQ(NetMessenger::Utf16Length(text), NetMessenger::kMaxTextUnits);
@@ -134,7 +133,8 @@ TEST(NetMessenger, UnsafeOrOverlongRecipientsAreRefused) {
     EXPECT_FALSE(NetMessenger::IsAcceptableRecipient(bad)) << bad;
   }
   std::string tooLong;
-  for (int i = 0; i < 512; ++i) tooLong += Cp932FromUtf8("あ");
+  for (int i = 0; i < 512; ++i)
+    tooLong += Cp932FromUtf8("あ");
   const NetMessenger messenger = MessengerFor(test::SambaServer::UnusedPort(), "X");
   EXPECT_FALSE(messenger.Send("ADMINPC", tooLong));
   EXPECT_FALSE(messenger.Send(std::string(128, 'N'), "x"));

@@ -56,8 +56,7 @@ TEST(CommandLineSplit, SecondByteOfADoubleByteCharacterIsNotABackslash) {
 bool WaitFor(const std::function<bool()>& condition) {
   // A real child process runs at its own pace; give it up to ten seconds.
   for (int i = 0; i < 1000; ++i) {
-    if (condition())
-      return true;
+    if (condition()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return condition();

@@ -10,7 +10,9 @@ namespace {
 
 constexpr const char* kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVALE\\ZNRQ";
 
-RegistryValue Sz(std::string text) { return {kRegSz, text + '\0'}; }
+RegistryValue Sz(std::string text) {
+  return {kRegSz, text + '\0'};
+}
 
 std::string Reserialized(std::string_view text) {
   return RegistryDocument::Parse(text).Serialize();

@@ -1,6 +1,5 @@
-#include "settings/ListFile.h"
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -8,11 +7,10 @@
 
 #include <random>
 
-#include <gtest/gtest.h>
-
 #include "engine/MemoryRows.h"
 #include "platform/CodePage.h"
 #include "platform/Messages.h"
+#include "settings/ListFile.h"
 #include "settings/ListFileParser.h"
 #include "support/RecordingPrompt.h"
 #include "support/TempDir.h"
@@ -22,19 +20,23 @@ namespace {
 
 using Table = std::vector<std::vector<std::string>>;
 
-std::string Sjis(std::string_view utf8) { return Cp932FromUtf8(utf8); }
+std::string Sjis(std::string_view utf8) {
+  return Cp932FromUtf8(utf8);
+}
 
 ComputerEntry Entry(std::initializer_list<std::string_view> utf8Fields) {
   ComputerEntry entry;
   std::size_t i = 0;
-  for (const std::string_view field : utf8Fields) entry.fields[i++] = Sjis(field);
+  for (const std::string_view field : utf8Fields)
+    entry.fields[i++] = Sjis(field);
   return entry;
 }
 
 // The fields as a test reads them: UTF-8 again.
 std::vector<std::string> Utf8Fields(const ComputerEntry& entry) {
   std::vector<std::string> out;
-  for (const std::string& field : entry.fields) out.push_back(Utf8FromCp932(field));
+  for (const std::string& field : entry.fields)
+    out.push_back(Utf8FromCp932(field));
   return out;
 }
 
@@ -68,7 +70,8 @@ class ListFileTest : public ::testing::Test {
     const auto read = ReadBytes(bytes);
     EXPECT_TRUE(read.ok()) << bytes;
     Table out;
-    for (const ComputerEntry& row : read.rows) out.push_back(Utf8Fields(row));
+    for (const ComputerEntry& row : read.rows)
+      out.push_back(Utf8Fields(row));
     return out;
   }
 
@@ -156,7 +159,8 @@ TEST_F(ListFileTest, SeparatorRules) {
 TEST_F(ListFileTest, LoneLfActsAsACommaSoAnLfFileIsOneRowStream) {
   std::string file = "ZNRQ\n";
   for (int row = 0; row < 2; ++row) {
-    for (int f = 0; f < 15; ++f) file += "r" + std::to_string(row) + "f" + std::to_string(f) + "\n";
+    for (int f = 0; f < 15; ++f)
+      file += "r" + std::to_string(row) + "f" + std::to_string(f) + "\n";
   }
   const auto rows = Rows(file);
   ASSERT_EQ(rows.size(), 2U);

@@ -1,9 +1,8 @@
-#include "settings/ListPreload.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/CodePage.h"
 #include "platform/Messages.h"
+#include "settings/ListPreload.h"
 #include "support/RecordingPrompt.h"
 #include "support/TempDir.h"
 
@@ -20,7 +19,8 @@ class ListPreloadTest : public ::testing::Test {
 
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
-    for (const auto& shown : prompt.shown()) texts.push_back(shown.text);
+    for (const auto& shown : prompt.shown())
+      texts.push_back(shown.text);
     return texts;
   }
 

@@ -30,13 +30,15 @@ constexpr const char* kNamePrefix = "tnw-";
 
 std::string Join(const std::vector<std::string>& argv) {
   std::string joined;
-  for (const auto& word : argv) joined += (joined.empty() ? "" : " ") + word;
+  for (const auto& word : argv)
+    joined += (joined.empty() ? "" : " ") + word;
   return joined;
 }
 
 std::vector<char*> ArgvPointers(const std::vector<std::string>& argv) {
   std::vector<char*> pointers;
-  for (const auto& word : argv) pointers.push_back(const_cast<char*>(word.c_str()));
+  for (const auto& word : argv)
+    pointers.push_back(const_cast<char*>(word.c_str()));
   pointers.push_back(nullptr);
   return pointers;
 }
@@ -72,7 +74,8 @@ int WaitExitCode(pid_t pid) {
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
   return lines;
 }
 
@@ -101,7 +104,9 @@ void SweepStaleNamespaces() {
   });
 }
 
-std::string SlotOctet(int slot) { return std::to_string(slot); }
+std::string SlotOctet(int slot) {
+  return std::to_string(slot);
+}
 
 }  // namespace
 
@@ -128,19 +133,29 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
   return result;
 }
 
-NetNamespace::NetNamespace(const NetNamespace* upstream) : upstream_(upstream) { SetUp(); }
+NetNamespace::NetNamespace(const NetNamespace* upstream) : upstream_(upstream) {
+  SetUp();
+}
 
-NetNamespace::~NetNamespace() { TearDown(); }
+NetNamespace::~NetNamespace() {
+  TearDown();
+}
 
-std::string NetNamespace::address() const { return "198.18." + SlotOctet(slot_) + ".2"; }
+std::string NetNamespace::address() const {
+  return "198.18." + SlotOctet(slot_) + ".2";
+}
 
-std::string NetNamespace::upstreamAddress() const { return "198.18." + SlotOctet(slot_) + ".1"; }
+std::string NetNamespace::upstreamAddress() const {
+  return "198.18." + SlotOctet(slot_) + ".1";
+}
 
 std::string NetNamespace::routedAddress(int host) const {
   return "198.19." + SlotOctet(slot_) + "." + std::to_string(host);
 }
 
-std::string NetNamespace::routedNetwork() const { return "198.19." + SlotOctet(slot_) + ".0/24"; }
+std::string NetNamespace::routedNetwork() const {
+  return "198.19." + SlotOctet(slot_) + ".0/24";
+}
 
 void NetNamespace::SetUp() {
   SweepStaleNamespaces();
@@ -199,7 +214,8 @@ void NetNamespace::TakeSlot() {
 }
 
 void NetNamespace::TearDown() noexcept {
-  for (const pid_t pid : std::vector<pid_t>(background_)) StopBackground(pid);
+  for (const pid_t pid : std::vector<pid_t>(background_))
+    StopBackground(pid);
   if (created_) {
     KillProcessesInside(name_);
     RunUpstreamIp({"link", "del", upstreamInterface_});

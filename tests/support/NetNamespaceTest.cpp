@@ -1,5 +1,3 @@
-#include "support/NetNamespace.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -7,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "support/NetNamespace.h"
 #include "support/SyslogReceiver.h"
 
 namespace tarnwick::test {

@@ -16,7 +16,8 @@ namespace {
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
-  for (auto& text : texts) pointers.push_back(text.data());
+  for (auto& text : texts)
+    pointers.push_back(text.data());
   pointers.push_back(nullptr);
   return pointers;
 }
@@ -25,7 +26,8 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 std::vector<std::string> ProcessRunner::ChildEnvironment() {
   std::vector<std::string> variables;
-  for (char** entry = environ; *entry != nullptr; ++entry) variables.emplace_back(*entry);
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    variables.emplace_back(*entry);
   variables.emplace_back("PYTHONUTF8=1");
   variables.emplace_back("PYTHONIOENCODING=utf-8");
   return variables;

@@ -116,7 +116,8 @@ bool SambaServer::Start() {
   std::vector<std::string> args = {
       "/usr/sbin/smbd", "-F", "--no-process-group", "--debug-stdout", "-d", "1", "-s", conf};
   std::vector<char*> argv;
-  for (auto& arg : args) argv.push_back(arg.data());
+  for (auto& arg : args)
+    argv.push_back(arg.data());
   argv.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
@@ -148,7 +149,9 @@ bool SambaServer::WaitUntilListening() {
   return false;
 }
 
-std::string SambaServer::Log() const { return TempDir::ReadFile(dir_.File("smbd.out")); }
+std::string SambaServer::Log() const {
+  return TempDir::ReadFile(dir_.File("smbd.out"));
+}
 
 std::optional<std::string> SambaServer::ReceivedMessage(const std::string& sender,
                                                         milliseconds wait) const {

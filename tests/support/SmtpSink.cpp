@@ -23,7 +23,8 @@ constexpr int kStartTimeoutMs = 15000;
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
-  for (auto& text : texts) pointers.push_back(text.data());
+  for (auto& text : texts)
+    pointers.push_back(text.data());
   pointers.push_back(nullptr);
   return pointers;
 }
@@ -82,7 +83,9 @@ SmtpSink::SmtpSink() {
   }
 }
 
-SmtpSink::~SmtpSink() { Stop(); }
+SmtpSink::~SmtpSink() {
+  Stop();
+}
 
 void SmtpSink::Stop() {
   if (pid_ <= 0) return;
@@ -99,7 +102,9 @@ void SmtpSink::Stop() {
   pid_ = -1;
 }
 
-std::string SmtpSink::address() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string SmtpSink::address() const {
+  return "127.0.0.1:" + std::to_string(port_);
+}
 
 std::vector<std::string> SmtpSink::WaitForMessages(std::size_t count, int timeoutMs) const {
   std::vector<std::string> messages;

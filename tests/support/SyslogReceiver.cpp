@@ -40,8 +40,7 @@ std::optional<SyslogReceiver::Entry> SyslogReceiver::Receive(int timeoutMs) {
   const std::size_t tagStart = raw->find(' ', close + 16);
   const std::size_t bracket = raw->find('[', tagStart);
   const std::size_t colon = raw->find("]: ", bracket);
-  if (tagStart == std::string::npos || bracket == std::string::npos ||
-      colon == std::string::npos) {
+  if (tagStart == std::string::npos || bracket == std::string::npos || colon == std::string::npos) {
     return entry;
   }
   entry.tag = raw->substr(tagStart + 1, bracket - tagStart - 1);

@@ -32,6 +32,8 @@ void TempDir::WriteFile(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
-bool TempDir::Exists(const std::string& path) { return std::filesystem::exists(path); }
+bool TempDir::Exists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 }  // namespace tarnwick::test
