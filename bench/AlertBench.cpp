@@ -10,6 +10,7 @@
 
 #include "BenchSupport.h"
 #include "engine/AlertDispatcher.h"
+#include "engine/AppSettings.h"
 #include "engine/Notifier.h"
 #include "engine/RunningLog.h"
 #include "platform/Clock.h"
@@ -17,7 +18,6 @@
 #include "platform/Messages.h"
 #include "platform/Sleeper.h"
 #include "platform/UniqueFd.h"
-#include "settings/AppSettings.h"
 #include "support/SambaServer.h"
 #include "support/SmtpSink.h"
 

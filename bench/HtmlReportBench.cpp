@@ -5,13 +5,13 @@
 #include <string>
 
 #include "BenchSupport.h"
+#include "engine/AppSettings.h"
 #include "engine/HtmlReport.h"
 #include "engine/MemoryRows.h"
 #include "engine/Notifier.h"
 #include "engine/RunningLog.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
-#include "settings/AppSettings.h"
 
 namespace tarnwick {
 namespace {

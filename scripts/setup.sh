@@ -6,6 +6,10 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config clang-format
+  # the desktop program: Qt 6 Widgets and Test, the SVG icon plugin, a Japanese font
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-noto-cjk
+  # screenshots of the desktop program
+  xvfb xauth
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # the real peers the tests talk to

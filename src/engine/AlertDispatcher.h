@@ -4,11 +4,11 @@
 #include <string_view>
 
 #include "engine/AlertSequences.h"
+#include "engine/AppSettings.h"
 #include "engine/Notifier.h"
 #include "engine/RunningLog.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/Sleeper.h"
-#include "settings/AppSettings.h"
 
 namespace tarnwick {
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "engine/AlertSequences.h"
+#include "engine/AppSettings.h"
 #include "engine/ComputerEntry.h"
 #include "engine/HtmlReport.h"
 #include "engine/Notifier.h"
@@ -16,7 +17,6 @@
 #include "platform/Clock.h"
 #include "platform/Sleeper.h"
 #include "platform/UserPrompt.h"
-#include "settings/AppSettings.h"
 
 namespace tarnwick {
 

@@ -2,11 +2,11 @@
 
 #include <string>
 
+#include "engine/AppSettings.h"
 #include "engine/Notifier.h"
 #include "engine/RowAccess.h"
 #include "engine/RunningLog.h"
 #include "platform/Clock.h"
-#include "settings/AppSettings.h"
 
 namespace tarnwick {
 

@@ -56,4 +56,28 @@ std::vector<ComputerEntry> MemoryRows::Snapshot() const {
   return rows_;
 }
 
+void MemoryRows::InsertRow(int row, const ComputerEntry& entry) {
+  std::lock_guard lock(mutex_);
+  if (row < 0 || static_cast<std::size_t>(row) > rows_.size()) return;
+  rows_.insert(rows_.begin() + row, entry);
+}
+
+void MemoryRows::RemoveRow(int row) {
+  std::lock_guard lock(mutex_);
+  if (!ValidRow(row)) return;
+  rows_.erase(rows_.begin() + row);
+}
+
+void MemoryRows::ReplaceRow(int row, const ComputerEntry& entry) {
+  std::lock_guard lock(mutex_);
+  if (!ValidRow(row)) return;
+  rows_[static_cast<std::size_t>(row)] = entry;
+}
+
+std::string MemoryRows::StoredField(int row, Field field) const {
+  std::lock_guard lock(mutex_);
+  if (!ValidRow(row)) return {};
+  return rows_[static_cast<std::size_t>(row)][field];
+}
+
 }  // namespace tarnwick

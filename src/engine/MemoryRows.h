@@ -24,6 +24,14 @@ class MemoryRows : public RowAccess {
   void ReplaceAll(std::vector<ComputerEntry> rows);
   std::vector<ComputerEntry> Snapshot() const;
 
+  // Editing by the owner while no watch runs; an index out of range does
+  // nothing (InsertRow takes 0 to RowCount()).
+  void InsertRow(int row, const ComputerEntry& entry);
+  void RemoveRow(int row);
+  void ReplaceRow(int row, const ComputerEntry& entry);
+  // The field as stored, without the read limit (for display).
+  std::string StoredField(int row, Field field) const;
+
  protected:
   // Called after every write, outside the lock: for hosts that show changes.
   virtual void FieldWritten(int /*row*/, Field /*field*/, std::string_view /*text*/) {}

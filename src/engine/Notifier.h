@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "engine/AppSettings.h"
 #include "platform/EventLog.h"
 #include "platform/UserPrompt.h"
-#include "settings/AppSettings.h"
 
 namespace tarnwick {
 

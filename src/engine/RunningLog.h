@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/AppSettings.h"
 #include "platform/Clock.h"
-#include "settings/AppSettings.h"
 
 namespace tarnwick {
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "engine/AppSettings.h"
 #include "engine/ComputerEntry.h"
 #include "platform/UserPrompt.h"
-#include "settings/AppSettings.h"
 
 namespace tarnwick {
 

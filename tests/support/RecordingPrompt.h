@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -8,7 +9,8 @@
 
 namespace tarnwick::test {
 
-// Records every message box and answers with a preset answer.
+// Records every message box and answers with the queued answers in order,
+// then with a preset answer.
 class RecordingPrompt final : public UserPrompt {
  public:
   struct Shown {
@@ -24,7 +26,21 @@ class RecordingPrompt final : public UserPrompt {
                     PromptButtons buttons) override {
     std::lock_guard lock(mutex_);
     shown_.push_back({std::string(text), std::string(caption), icon, buttons});
-    return answer_;
+    if (queued_.empty()) return answer_;
+    const PromptAnswer next = queued_.front();
+    queued_.pop_front();
+    return next;
+  }
+
+  void QueueAnswer(PromptAnswer answer) {
+    std::lock_guard lock(mutex_);
+    queued_.push_back(answer);
+  }
+
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    shown_.clear();
+    queued_.clear();
   }
 
   std::vector<Shown> shown() const {
@@ -35,6 +51,7 @@ class RecordingPrompt final : public UserPrompt {
  private:
   mutable std::mutex mutex_;
   PromptAnswer answer_;
+  std::deque<PromptAnswer> queued_;
   std::vector<Shown> shown_;
 };
 
