@@ -1,0 +1,109 @@
+#include "app/CTarnwickApp.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+#include "app/CLogoWindow.h"
+#include "app/CMainFrame.h"
+#include "app/CTarnwickView.h"
+#include "app/Cp932Text.h"
+#include "app/StopSignalNotifier.h"
+#include "platform/IcmpEcho.h"
+#include "platform/ProgramDirectory.h"
+#include "settings/SettingsStore.h"
+
+namespace tarnwick {
+namespace {
+
+// The exit command's code, as the program has always ended.
+constexpr int kExitCommandCode = 1;
+constexpr int kFatalCode = 1;
+
+QString ChooseListFile(QWidget* parent, bool save, const QString& initial) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilter(QStringLiteral("Tarnwick 設定ファイル(*.ls2)"));
+  dialog.setDefaultSuffix(QStringLiteral("ls2"));
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  if (!initial.startsWith(QLatin1Char('*'))) dialog.selectFile(initial);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+CTarnwickApp::CTarnwickApp()
+    : showLogo_([] {
+        CLogoWindow logo;
+        logo.exec();
+      }) {}
+
+CTarnwickApp::~CTarnwickApp() = default;
+
+CTarnwickApp::StartResult CTarnwickApp::Start() {
+  if (!CheckPlatform()) return {false, kFatalCode};
+  LoadSettings(settings_, registry_);
+  // A second copy ends silently, but saves the settings it read, as the
+  // exit steps always do.
+  if (!lock_.Acquire()) {
+    ExitInstance();
+    return {false, 0};
+  }
+  CreateMainFrame();
+  FirstDisplay();
+  frame_->show();
+  frame_->view().listState().modified = false;
+  stopSignals_ = new StopSignalNotifier(this);
+  connect(stopSignals_, &StopSignalNotifier::stopRequested, this, &CTarnwickApp::EndOnSignal);
+  return {true, 0};
+}
+
+bool CTarnwickApp::CheckPlatform() {
+  // Stands for loading the system's ICMP library: without an ICMP socket of
+  // either kind no ping could ever be sent.
+  if (IcmpEcho::Available()) return true;
+  Ask(prompt_,
+      QStringLiteral("ICMP ソケットを開けません。ping を送るには、このユーザーのグループを "
+                     "net.ipv4.ping_group_range に含めるか、プログラムに CAP_NET_RAW "
+                     "の権限を与えてください。"),
+      UiText(Msg::CaptionError), PromptIcon::Error);
+  return false;
+}
+
+void CTarnwickApp::CreateMainFrame() {
+  frame_ = std::make_unique<CMainFrame>(AppServices{
+      settings_, registry_, prompt_, clock_, sleeper_, RunningLogFolder(),
+      [this] { return std::make_unique<Notifier>(settings_, prompt_); }, &ChooseListFile});
+  prompt_.SetOwner(frame_.get());
+  connect(frame_.get(), &CMainFrame::exitConfirmed, this, &CTarnwickApp::ExitCommand);
+}
+
+void CTarnwickApp::FirstDisplay() {
+  CTarnwickView& view = frame_->view();
+  view.FitColumns();
+  if (settings_.DontShowLogo == 0) showLogo_();
+  view.Preload();
+}
+
+void CTarnwickApp::ExitInstance() {
+  lock_.Release();
+  SaveSettings(settings_, registry_, prompt_);
+}
+
+void CTarnwickApp::ExitCommand() {
+  ExitInstance();
+  frame_->AllowClose();
+  QCoreApplication::exit(kExitCommandCode);
+}
+
+void CTarnwickApp::EndOnSignal() {
+  // The session is ending: no question may hold it up.
+  prompt_.SetSilent(true);
+  frame_->view().StopAndWait();
+  ExitInstance();
+  frame_->AllowClose();
+  QCoreApplication::exit(0);
+}
+
+}  // namespace tarnwick
