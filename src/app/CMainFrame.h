@@ -30,6 +30,8 @@ class CMainFrame : public QMainWindow {
   void ExitCommand();
   // Lets the window close (the application is ending).
   void AllowClose() { closeAllowed_ = true; }
+  // Enables each command for the current MonitorState.
+  void UpdateActions();
 
  signals:
   // The exit command was confirmed: the application runs its exit steps.
@@ -46,7 +48,6 @@ class CMainFrame : public QMainWindow {
   void CreateToolBar();
   void CreateStatusBar();
   void CreateContextMenu();
-  void UpdateActions();
   void OpenHelp();
   void OpenAbout();
 

@@ -33,8 +33,8 @@ QString ChooseListFile(QWidget* parent, bool save, const QString& initial) {
 
 }  // namespace
 
-CTarnwickApp::CTarnwickApp()
-    : showLogo_([] {
+CTarnwickApp::CTarnwickApp(UserPrompt* prompt)
+    : prompt_(prompt != nullptr ? *prompt : guiPrompt_), showLogo_([] {
         CLogoWindow logo;
         logo.exec();
       }) {}
@@ -75,7 +75,7 @@ void CTarnwickApp::CreateMainFrame() {
   frame_ = std::make_unique<CMainFrame>(AppServices{
       settings_, registry_, prompt_, clock_, sleeper_, RunningLogFolder(),
       [this] { return std::make_unique<Notifier>(settings_, prompt_); }, &ChooseListFile});
-  prompt_.SetOwner(frame_.get());
+  guiPrompt_.SetOwner(frame_.get());
   connect(frame_.get(), &CMainFrame::exitConfirmed, this, &CTarnwickApp::ExitCommand);
 }
 
@@ -99,7 +99,7 @@ void CTarnwickApp::ExitCommand() {
 
 void CTarnwickApp::EndOnSignal() {
   // The session is ending: no question may hold it up.
-  prompt_.SetSilent(true);
+  guiPrompt_.SetSilent(true);
   frame_->view().StopAndWait();
   ExitInstance();
   frame_->AllowClose();

@@ -30,7 +30,8 @@ class CTarnwickApp : public QObject {
     int exitCode = 0;
   };
 
-  CTarnwickApp();
+  // `prompt`: the boxes' service; by default real message boxes.
+  explicit CTarnwickApp(UserPrompt* prompt = nullptr);
   ~CTarnwickApp() override;
 
   // Everything before the event loop. The main window is shown when `run`.
@@ -51,7 +52,8 @@ class CTarnwickApp : public QObject {
   void ExitCommand();
   void EndOnSignal();
 
-  GuiPrompt prompt_;
+  GuiPrompt guiPrompt_;
+  UserPrompt& prompt_;
   AppSettings settings_;
   RegistryFile registry_;
   SystemClock clock_;

@@ -1,0 +1,149 @@
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+#include <cstdlib>
+
+#include "app/CLogoWindow.h"
+#include "app/CMainFrame.h"
+#include "app/CTarnwickApp.h"
+#include "app/CTarnwickView.h"
+#include "engine/WatchState.h"
+#include "gui_support/GuiTestSupport.h"
+#include "platform/SingleInstanceLock.h"
+#include "support/TempDir.h"
+#include "support/WatchProcess.h"
+
+namespace tarnwick::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Notes the watch state when the main window is first shown.
+class ShowWatcher : public QObject {
+ public:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::Show && qobject_cast<CMainFrame*>(object) && !seen) {
+      seen = true;
+      stateAtShow = MonitorState;
+    }
+    return false;
+  }
+  bool seen = false;
+  MonitorStateValue stateAtShow = MonitorStateValue::Idle;
+};
+
+// A registry file and a runtime folder of the test's own, in the environment
+// before the application reads it.
+struct AppEnvironment {
+  explicit AppEnvironment(const std::string& registryText) {
+    TempDir::WriteFile(dir.File("registry.reg"), registryText);
+    qputenv("TARNWICK_REGISTRY", dir.File("registry.reg").c_str());
+    qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
+  }
+  TempDir dir;
+};
+
+// The desktop program started in this process.
+struct StartedApp {
+  explicit StartedApp(const std::string& registryText) : environment(registryText) {
+    qApp->installEventFilter(&watcher);
+    app.SetLogoShower([this] { logoShown = true; });
+    start = app.Start();
+  }
+  ~StartedApp() {
+    qApp->removeEventFilter(&watcher);
+    if (app.mainFrame()) app.mainFrame()->view().StopAndWait();
+  }
+
+  AppEnvironment environment;
+  ShowWatcher watcher;
+  RecordingPrompt prompt;
+  CTarnwickApp app{&prompt};
+  bool logoShown = false;
+  CTarnwickApp::StartResult start;
+};
+
+}  // namespace
+
+class AppLifeTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void autoStartWatchesBeforeTheWindowShows() {
+    TempDir lists;
+    TempDir::WriteFile(lists.File("one.ls2"), "ZNRQ\r\nlocal,127.0.0.1,,PING,,,,,,,,,,,\r\n");
+    StartedApp started(
+        WatchProcess::RegistryText({{"AutoStart", 1}, {"DontShowLogo", 0}, {"CheckInterval", 1}},
+                                   {{"PreloadFile", lists.File("one.ls2")}}));
+    QVERIFY(started.start.run);
+    QVERIFY(started.logoShown);
+    QVERIFY(started.watcher.seen);
+    QCOMPARE(started.watcher.stateAtShow, MonitorStateValue::Running);
+    QCOMPARE(started.app.mainFrame()->windowTitle(), QStringLiteral("Tarnwick"));
+    // A preloaded list counts as unchanged, and names no current file.
+    QVERIFY(!started.app.mainFrame()->view().listState().modified);
+    QVERIFY(started.app.mainFrame()->view().listState().currentFile.empty());
+  }
+
+  void autoStartWithoutAPreloadFileSaysSo() {
+    StartedApp started(WatchProcess::RegistryText({{"AutoStart", 1}, {"DontShowLogo", 1}}));
+    QVERIFY(started.start.run);
+    QVERIFY(!started.logoShown);
+    QCOMPARE(MonitorState.load(), MonitorStateValue::Idle);
+    QCOMPARE(
+        ShownBoxes(started.prompt),
+        QStringList({QStringLiteral(
+            "エラー|自動起動が設定されていますが、プレロードファイルが指定されていません。")}));
+  }
+
+  void logoClosesOnItsTimerOrEscape() {
+    CLogoWindow logo;
+    logo.show();
+    QVERIFY(logo.closeTimerId() != 0);
+    QVERIFY(logo.isVisible());
+    // Four seconds of the test's clock: the timer's event, delivered now.
+    QTimerEvent fourSeconds(logo.closeTimerId());
+    QCoreApplication::sendEvent(&logo, &fourSeconds);
+    QVERIFY(!logo.isVisible());
+    QCOMPARE(logo.result(), int(QDialog::Rejected));
+
+    CLogoWindow early;
+    early.show();
+    QTest::keyClick(&early, Qt::Key_Escape);
+    QVERIFY(!early.isVisible());
+  }
+
+  void secondCopyEndsAtOnceAndSigtermEndsInOrder() {
+    TempDir dir;
+    TempDir::WriteFile(dir.File("registry.reg"), WatchProcess::RegistryText({{"DontShowLogo", 1}}));
+    const std::vector<std::string> environment = {"QT_QPA_PLATFORM=offscreen",
+                                                  "XDG_RUNTIME_DIR=" + dir.path(),
+                                                  "TARNWICK_REGISTRY=" + dir.File("registry.reg")};
+    WatchProcess first(dir, TARNWICK_GUI_EXECUTABLE, environment);
+    QVERIFY(first.Start({}));
+    const auto lockHeld = [&] {
+      SingleInstanceLock probe;
+      return !probe.Acquire(dir.File("ZNRQ.lock"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(lockHeld(), 10000);
+
+    TempDir other;
+    WatchProcess second(other, TARNWICK_GUI_EXECUTABLE, environment);
+    QVERIFY(second.Start({}));
+    QCOMPARE(second.Exited(10s), std::optional<int>(0));
+    QVERIFY(second.Stdout().empty());
+    QVERIFY(!first.Exited(0ms));
+
+    first.Signal(SIGTERM);
+    QCOMPARE(first.Exited(10s), std::optional<int>(0));
+    // The exit steps ran: the settings were saved.
+    QVERIFY(TempDir::ReadFile(dir.File("registry.reg")).find("\"CheckInterval\"") !=
+            std::string::npos);
+  }
+};
+
+}  // namespace tarnwick::test
+
+QTEST_MAIN(tarnwick::test::AppLifeTest)
+#include "AppLifeTest.moc"
