@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Tarnwick with warnings as errors and runs
-# the whole test suite; then builds the core and its tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer and runs those.
+# the whole test suite (the desktop program's tests on Qt's offscreen
+# platform: no display is needed); then builds the core and its tests again
+# under AddressSanitizer and UndefinedBehaviorSanitizer and runs those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -13,6 +14,6 @@ bash scripts/build.sh build -DTARNWICK_WERROR=ON
 ctest --test-dir build --output-on-failure --timeout 300
 
 bash scripts/build.sh build-sanitize -DTARNWICK_WERROR=ON -DTARNWICK_SANITIZE=ON \
-  -DTARNWICK_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+  -DTARNWICK_BENCH=OFF -DTARNWICK_GUI=OFF -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-sanitize --output-on-failure --timeout 600
