@@ -1,13 +1,23 @@
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <csignal>
 #include <cstdlib>
+#include <thread>
 
+#include "app/CAboutBox.h"
 #include "app/CLogoWindow.h"
 #include "app/CMainFrame.h"
+#include "app/CStaticLink.h"
 #include "app/CTarnwickApp.h"
 #include "app/CTarnwickView.h"
+#include "app/GuiPrompt.h"
+#include "app/UrlOpener.h"
 #include "engine/WatchState.h"
 #include "gui_support/GuiTestSupport.h"
 #include "platform/SingleInstanceLock.h"
@@ -95,6 +105,55 @@ class AppLifeTest : public QObject {
         ShownBoxes(started.prompt),
         QStringList({QStringLiteral(
             "エラー|自動起動が設定されていますが、プレロードファイルが指定されていません。")}));
+  }
+
+  void promptFromTheCheckThreadIsAnsweredOnTheGuiThread() {
+    GuiPrompt prompt;
+    QThread* boxThread = nullptr;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      boxThread = QThread::currentThread();
+      QCOMPARE(box->windowTitle(), QStringLiteral("確認"));
+      box->button(QMessageBox::No)->click();
+    });
+    answerer.start(10);
+    PromptAnswer answer = PromptAnswer::Ok;
+    std::thread checkThread([&] {
+      answer = Ask(prompt, QStringLiteral("続けますか。"), QStringLiteral("確認"),
+                   PromptIcon::Question, PromptButtons::YesNo);
+    });
+    QTRY_VERIFY(boxThread != nullptr);
+    checkThread.join();
+    QCOMPARE(boxThread, qApp->thread());
+    QCOMPARE(answer, PromptAnswer::No);
+  }
+
+  void aboutLinkTurnsPurpleOnlyWhenOpened() {
+    QList<QUrl> opened;
+    bool handlerTakesIt = false;
+    UrlOpener::Replace([&](const QUrl& url) {
+      opened << url;
+      return handlerTakesIt;
+    });
+    {
+      CAboutBox about;
+      QTest::mouseClick(about.link(), Qt::LeftButton);
+      QCOMPARE(about.link()->color(), CStaticLink::kUnvisited);  // no handler: a beep only
+      handlerTakesIt = true;
+      QTest::mouseClick(about.link(), Qt::LeftButton);
+      QCOMPARE(about.link()->color(), CStaticLink::kVisited);
+      QCOMPARE(about.link()->cursor().shape(), Qt::PointingHandCursor);
+    }
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(opened.last().fragment(), QStringLiteral("version"));
+    QVERIFY(opened.last().isLocalFile());
+    CAboutBox reopened;
+    QCOMPARE(reopened.link()->color(), CStaticLink::kUnvisited);
+    CStaticLink empty(QString{});
+    QTest::mouseClick(&empty, Qt::LeftButton);
+    QCOMPARE(opened.size(), 2);
   }
 
   void logoClosesOnItsTimerOrEscape() {
