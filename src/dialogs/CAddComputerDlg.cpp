@@ -11,7 +11,6 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <array>
 
 #include "app/Cp932ByteValidator.h"
@@ -105,6 +104,9 @@ CAddComputerDlg::CAddComputerDlg(ComputerListModel& list, ListState& listState,
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns);
   layout->addWidget(MakeButtons());
+  // Qt would make the first button the default one when the dialog shows.
+  for (auto* button : findChildren<QPushButton*>())
+    button->setAutoDefault(false);
 }
 
 QWidget* CAddComputerDlg::MakeLookupGroup() {
@@ -183,15 +185,17 @@ void CAddComputerDlg::done(int result) {
 
 void CAddComputerDlg::keyPressEvent(QKeyEvent* event) {
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  const auto buttons = findChildren<QPushButton*>();
-  const bool buttonTakesEnter = std::any_of(buttons.begin(), buttons.end(), [](QPushButton* b) {
-    return b->isDefault() && b->isVisible();
-  });
-  if (enter && event->modifiers() == Qt::NoModifier && !buttonTakesEnter) {
-    accept();
+  if (!enter || event->modifiers() != Qt::NoModifier) {
+    QDialog::keyPressEvent(event);
     return;
   }
-  QDialog::keyPressEvent(event);
+  // A push button with the focus takes Enter; anywhere else Enter is the
+  // dialog's OK action, which is "閉じる".
+  if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+    button->click();
+    return;
+  }
+  accept();
 }
 
 ComputerForm CAddComputerDlg::ReadForm() const {
