@@ -74,24 +74,21 @@ CAddComputerDlg::CAddComputerDlg(ComputerListModel& list, ListState& listState,
       listState_(listState),
       settings_(settings),
       prompt_(prompt),
-      computer_(new CComputerGroup(kNameLimit, true, this)),
-      serviceName_(new QLineEdit(this)),
-      port_(new QLineEdit(this)),
-      notify_(new CNotifyGroup(QStringLiteral("ダウン/復帰時の通知方法"), this)),
-      downProgram_(
-          new CProgramGroup(QStringLiteral("ダウン時の実行プログラム"), kProgramLimit, this)),
-      restoreProgram_(
-          new CProgramGroup(QStringLiteral("復帰時の実行プログラム"), kProgramLimit, this)),
-      mail_(new CMailAddressGroup(QStringLiteral("デフォルト値を使用しない"), prompt, this)) {
+      computer_(new CComputerGroup(kNameLimit, true, this)) {
   setWindowTitle(QStringLiteral("監視するコンピュータの追加"));
-  downProgram_->edit()->setObjectName(QStringLiteral("downProgram"));
-  restoreProgram_->edit()->setObjectName(QStringLiteral("restoreProgram"));
-
+  // The controls are made in reading order, which is the order of Tab.
   auto* left = new QVBoxLayout;
   left->addWidget(computer_);
   left->addWidget(MakeLookupGroup());
   left->addWidget(MakeServiceGroup());
   left->addStretch();
+  notify_ = new CNotifyGroup(QStringLiteral("ダウン/復帰時の通知方法"), this);
+  downProgram_ = new CProgramGroup(QStringLiteral("ダウン時の実行プログラム"), kProgramLimit, this);
+  restoreProgram_ =
+      new CProgramGroup(QStringLiteral("復帰時の実行プログラム"), kProgramLimit, this);
+  mail_ = new CMailAddressGroup(QStringLiteral("デフォルト値を使用しない"), prompt, this);
+  downProgram_->edit()->setObjectName(QStringLiteral("downProgram"));
+  restoreProgram_->edit()->setObjectName(QStringLiteral("restoreProgram"));
   auto* right = new QVBoxLayout;
   right->addWidget(notify_);
   right->addWidget(downProgram_);
@@ -138,6 +135,8 @@ QWidget* CAddComputerDlg::MakeServiceGroup() {
         Choose(option.portChoice, option.service ? QString::fromUtf8(option.service) : QString());
     });
   }
+  serviceName_ = new QLineEdit(group);
+  port_ = new QLineEdit(group);
   serviceName_->setObjectName(QStringLiteral("serviceName"));
   serviceName_->setValidator(new Cp932ByteValidator(kServiceLimit, serviceName_));
   port_->setObjectName(QStringLiteral("port"));

@@ -56,12 +56,12 @@ class CAddComputerDlg : public QDialog {
   UserPrompt& prompt_;
 
   CComputerGroup* computer_;
-  QLineEdit* serviceName_;
-  QLineEdit* port_;
-  CNotifyGroup* notify_;
-  CProgramGroup* downProgram_;
-  CProgramGroup* restoreProgram_;
-  CMailAddressGroup* mail_;
+  QLineEdit* serviceName_ = nullptr;
+  QLineEdit* port_ = nullptr;
+  CNotifyGroup* notify_ = nullptr;
+  CProgramGroup* downProgram_ = nullptr;
+  CProgramGroup* restoreProgram_ = nullptr;
+  CMailAddressGroup* mail_ = nullptr;
 
   int portChoice_ = kPingChoice;
   QString serviceChoice_;

@@ -31,6 +31,12 @@ bool IsSet(const std::string& flag) {
   return !flag.empty();
 }
 
+// A long text shows its beginning, not the end where setText leaves the cursor.
+void Show(QLineEdit* edit, const std::string& text) {
+  edit->setText(FromCp932(text));
+  edit->home(false);
+}
+
 }  // namespace
 
 CEditComputerDlg::CEditComputerDlg(ComputerListModel& list, int row, ListState& listState,
@@ -122,15 +128,15 @@ void CEditComputerDlg::Fill(const ComputerEntry& row) {
   notify_->byNetsend()->setChecked(IsSet(row[Field::ByNetsend]));
   notify_->byEventlog()->setChecked(IsSet(row[Field::ByEventlog]));
   mail_->SetNoDefault(IsSet(row[Field::NoDefaultMail]));
-  mail_->address()->setText(FromCp932(row[Field::MailAddress]));
-  computer_->name()->setText(FromCp932(row[Field::ComputerName]));
+  Show(mail_->address(), row[Field::MailAddress]);
+  Show(computer_->name(), row[Field::ComputerName]);
   computer_->address()->SetText(FromCp932(row[Field::IpAddress]));
-  port_->setText(FromCp932(row[Field::Port]));
-  downProgram_->edit()->setText(FromCp932(row[Field::DownProgram]));
-  restoreProgram_->edit()->setText(FromCp932(row[Field::RestoreProgram]));
+  Show(port_, row[Field::Port]);
+  Show(downProgram_->edit(), row[Field::DownProgram]);
+  Show(restoreProgram_->edit(), row[Field::RestoreProgram]);
   // Only "PING" exactly is a ping, as for the check cycle.
   const bool ping = row[Field::CheckService] == "PING";
-  if (!ping) serviceName_->setText(FromCp932(row[Field::CheckService]));
+  if (!ping) Show(serviceName_, row[Field::CheckService]);
   ChoosePing(ping);
 }
 

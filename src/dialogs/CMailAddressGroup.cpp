@@ -25,6 +25,9 @@ CMailAddressGroup::CMailAddressGroup(const QString& checkText, UserPrompt& promp
   address_->setObjectName(QStringLiteral("mailAddress"));
   address_->setValidator(new Cp932ByteValidator(kAddressLimit, address_));
   address_->setEnabled(false);
+  // Room for two ordinary addresses side by side.
+  address_->setMinimumWidth(
+      address_->fontMetrics().horizontalAdvance(QString(44, QLatin1Char('x'))));
   auto* example = new QLabel(QStringLiteral("(例) taro@example.co.jp;hanako@example.co.jp"), this);
   auto* layout = new QFormLayout(this);
   layout->addRow(noDefault_);
