@@ -53,18 +53,6 @@ QValidator* PortValidator(QObject* parent) {
   return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), parent);
 }
 
-// Keeps a flag set while the dialog waits for a look-up.
-class FlagGuard {
- public:
-  explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-  ~FlagGuard() { flag_ = false; }
-  FlagGuard(const FlagGuard&) = delete;
-  FlagGuard& operator=(const FlagGuard&) = delete;
-
- private:
-  bool& flag_;
-};
-
 }  // namespace
 
 CAddComputerDlg::CAddComputerDlg(ComputerListModel& list, ListState& listState,
@@ -231,11 +219,9 @@ void CAddComputerDlg::ResolveAddressToName() {
     Inform(prompt_, QStringLiteral("解決するＩＰアドレスを入力してください。"));
     return;
   }
-  std::optional<QString> name;
-  {
-    FlagGuard waiting(lookingUp_);
-    name = NameLookup::NameOf(computer_->address()->Text());
-  }
+  lookingUp_ = true;
+  const std::optional<QString> name = NameLookup::NameOf(computer_->address()->Text());
+  lookingUp_ = false;
   if (!name) {
     Inform(prompt_, QStringLiteral("このＩＰアドレスは解決できませんでした。"
                                    "手入力でコンピュータ名を入力してください。"));
@@ -250,11 +236,9 @@ void CAddComputerDlg::ResolveNameToAddress() {
     Inform(prompt_, QStringLiteral("解決するコンピュータ名を入力してください。"));
     return;
   }
-  QStringList addresses;
-  {
-    FlagGuard waiting(lookingUp_);
-    addresses = NameLookup::AddressesOf(name);
-  }
+  lookingUp_ = true;
+  const QStringList addresses = NameLookup::AddressesOf(name);
+  lookingUp_ = false;
   if (addresses.isEmpty()) {
     Inform(prompt_, QStringLiteral("このコンピュータ名は解決できませんでした。"
                                    "手入力でＩＰアドレスを入力してください。"));

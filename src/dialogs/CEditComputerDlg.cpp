@@ -160,10 +160,13 @@ ComputerForm CEditComputerDlg::ReadForm() const {
 void CEditComputerDlg::Save() {
   const ComputerForm form = ReadForm();
   if (!form.Accept(prompt_, ComputerForm::CommaTest::BeforeListCheck)) return;
-  ComputerEntry row = form.ToRow();
-  row[Field::LastCheckTime] = list_.StoredField(row_, Field::LastCheckTime);
-  list_.ReplaceEntry(row_, row);
-  listState_.modified = true;
+  // A row that is gone (the caller's index out of range) changes nothing.
+  if (row_ >= 0 && row_ < list_.rowCount()) {
+    ComputerEntry row = form.ToRow();
+    row[Field::LastCheckTime] = list_.StoredField(row_, Field::LastCheckTime);
+    list_.ReplaceEntry(row_, row);
+    listState_.modified = true;
+  }
   accept();
 }
 
