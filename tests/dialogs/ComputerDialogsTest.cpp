@@ -269,6 +269,17 @@ class ComputerDialogsTest : public QObject {
     QCOMPARE(dialog->portChoice(), 110);
     QVERIFY(!Edit(*dialog, "serviceName")->isEnabled());
     QCOMPARE(Edit(*dialog, "serviceName")->text(), QStringLiteral("echo"));
+    // Tab walks the dialog in reading order: left column, right column, buttons.
+    QStringList tabOrder;
+    for (QWidget* w = dialog->findChild<QWidget*>(QStringLiteral("octet0")); w != dialog.get();
+         w = w->nextInFocusChain())
+      if (!w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus))
+        tabOrder << w->objectName();
+    QCOMPARE(tabOrder.join(' '),
+             QStringLiteral(
+                 "octet0 octet1 octet2 octet3 computerName resolveName resolveAddress ping "
+                 "ftp smtp web pop2 pop3 notes custom serviceName port byMail byNetsend "
+                 "byEventlog downProgram restoreProgram noDefaultMail mailAddress add close"));
   }
 
   void enterInAnEditClosesWithoutAdding() {
