@@ -7,9 +7,20 @@
 #include "engine/AppSettings.h"
 #include "platform/UserPrompt.h"
 
+class QLineEdit;
+class QRadioButton;
+
 namespace tarnwick {
 
-// The edit computer dialog: OK rewrites row `row` in place and closes.
+class CComputerGroup;
+class CMailAddressGroup;
+class CNotifyGroup;
+class CProgramGroup;
+struct ComputerForm;
+
+// The edit computer dialog: OK rewrites row `row` in place and closes; the
+// row is untouched until then. A row is checked by ping or by a service given
+// as a free name and port.
 class CEditComputerDlg : public QDialog {
   Q_OBJECT
 
@@ -18,11 +29,28 @@ class CEditComputerDlg : public QDialog {
                    const AppSettings& settings, UserPrompt& prompt, QWidget* parent = nullptr);
 
  private:
+  QWidget* MakeServiceGroup();
+  QWidget* MakeButtons();
+  void Fill(const ComputerEntry& row);
+  void ChoosePing(bool ping);
+  ComputerForm ReadForm() const;
+  void Save();
+
   ComputerListModel& list_;
   int row_;
   ListState& listState_;
-  const AppSettings& settings_;
+  [[maybe_unused]] const AppSettings& settings_;
   UserPrompt& prompt_;
+
+  CComputerGroup* computer_;
+  QRadioButton* ping_;
+  QRadioButton* service_;
+  QLineEdit* serviceName_;
+  QLineEdit* port_;
+  CNotifyGroup* notify_;
+  CProgramGroup* downProgram_;
+  CProgramGroup* restoreProgram_;
+  CMailAddressGroup* mail_;
 };
 
 }  // namespace tarnwick
