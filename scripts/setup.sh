@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang-format
   # the desktop program: Qt 6 Widgets and Test, the SVG icon plugin, a Japanese font
-  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-noto-cjk
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-noto-cjk qt6-translations-l10n
   # screenshots of the desktop program
   xvfb xauth
   # tests and benchmarks
