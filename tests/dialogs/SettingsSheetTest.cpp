@@ -9,7 +9,9 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <future>
 #include <memory>
+#include <new>
 
 #include "app/Cp932Text.h"
 #include "dialogs/CPageHtml.h"
@@ -20,6 +22,7 @@
 #include "dialogs/CPagePing.h"
 #include "dialogs/CPageSchedule.h"
 #include "dialogs/CSettingsSheet.h"
+#include "dialogs/ModalWork.h"
 #include "gui_support/GuiTestSupport.h"
 #include "settings/SettingsStore.h"
 #include "support/ProcessRunner.h"
@@ -230,6 +233,23 @@ class SettingsSheetTest : public QObject {
     const std::string sender = std::string(host).substr(0, std::string(host).find('.'));
     QCOMPARE(QString::fromStdString(peer.ReceivedMessage(sender.substr(0, 15)).value_or("")),
              QStringLiteral("これはテストメッセージです。"));
+  }
+
+  void slowWorkKeepsTheGuiThreadRunningButTheSheetBlocked() {
+    auto* ping = Open<CPagePing>(kPing);
+    std::promise<void> ticked;
+    QTimer::singleShot(0, [&] {
+      QTest::mouseClick(ping->defaultsButton(), Qt::LeftButton);
+      sheet_->close();
+      ticked.set_value();
+    });
+    // The work can only end well if the GUI thread runs the timer meanwhile.
+    QVERIFY(ModalWork::Run(*sheet_, [&] {
+      return ticked.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    }));
+    QCOMPARE(ping->timeOutEdit()->text(), QStringLiteral("5000"));
+    QVERIFY(sheet_->isVisible());
+    QVERIFY(!ModalWork::Run(*sheet_, []() -> bool { throw std::bad_alloc(); }));
   }
 
   void messageDefaultsThenCancelChangeNothing() {
