@@ -13,9 +13,7 @@ CSettingsPage::CSettingsPage(QString title, AppSettings& settings, UserPrompt& p
     : QWidget(parent), title_(std::move(title)), settings_(settings), prompt_(prompt) {}
 
 void CSettingsPage::MarkChanged() {
-  if (filling_) return;
-  changed_ = true;
-  emit modified();
+  if (!filling_) emit modified();
 }
 
 void CSettingsPage::MarkChangedOnEdit(QLineEdit* edit) {

@@ -24,8 +24,6 @@ class CSettingsPage : public QWidget {
 
   const QString& title() const { return title_; }
   bool filled() const { return filled_; }
-  bool changed() const { return changed_; }
-  void ClearChanged() { changed_ = false; }
 
   // Validates the controls and writes them into the settings. On a refusal
   // the page has shown its one box and nothing was written.
@@ -62,7 +60,6 @@ class CSettingsPage : public QWidget {
   UserPrompt& prompt_;
   bool filled_ = false;
   bool filling_ = false;
-  bool changed_ = false;
 };
 
 }  // namespace tarnwick

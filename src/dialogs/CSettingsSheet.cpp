@@ -68,8 +68,6 @@ bool CSettingsSheet::ApplyShownPages() {
     if (page->filled() && !page->Apply()) return false;
   }
   SaveSettings(settings_, registry_, prompt_);
-  for (CSettingsPage* page : pages_)
-    page->ClearChanged();
   apply_->setEnabled(false);
   return true;
 }
