@@ -102,73 +102,54 @@ class SettingsSheetTest : public QObject {
   void cleanup() { sheet_.reset(); }
 
   void mailApplyNeedsAllOrNoneAndOneSender_data() {
-    QTest::addColumn<QString>("server");
-    QTest::addColumn<QString>("recipients");
-    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QStringList>("fields");  // server, recipients, sender
     QTest::addColumn<QString>("box");
-    QTest::newRow("all empty") << ""
-                               << ""
-                               << ""
-                               << "";
-    QTest::newRow("no recipients") << "mail.example.jp"
-                                   << ""
-                                   << "w@example.jp" << kAllMailFields;
-    QTest::newRow("two senders") << "mail.example.jp"
-                                 << "a@example.jp"
-                                 << "w@example.jp;x@example.jp" << kOneSender;
-    QTest::newRow("bad list") << "mail.example.jp"
-                              << "a@example.jp;;b@example.jp"
-                              << "w@example.jp"
+    const QString server = QStringLiteral("mail.example.jp");
+    QTest::newRow("all empty") << QStringList{"", "", ""} << QString();
+    QTest::newRow("no recipients") << QStringList{server, "", "w@example.jp"} << kAllMailFields;
+    QTest::newRow("two senders") << QStringList{server, "a@example.jp", "w@example.jp;x@example.jp"}
+                                 << kOneSender;
+    QTest::newRow("bad list") << QStringList{server, "a@example.jp;;b@example.jp", "w@example.jp"}
                               << kCaution + UiText(Msg::MailAddressSeparatorPosition);
-    QTest::newRow("all set") << "mail.example.jp"
-                             << "a@example.jp;b@example.jp"
-                             << "Watch <w@example.jp>"
-                             << "";
+    QTest::newRow("all set") << QStringList{server, "a@example.jp;b@example.jp", "W <w@example.jp>"}
+                             << QString();
   }
 
   void mailApplyNeedsAllOrNoneAndOneSender() {
-    QFETCH(QString, server);
-    QFETCH(QString, recipients);
-    QFETCH(QString, sender);
+    QFETCH(QStringList, fields);
     QFETCH(QString, box);
     settings_.SmtpServer = "old.example.jp";
     auto* mail = Open<CPageMail>(kMail);
-    mail->serverEdit()->setText(server);
-    mail->recipientsEdit()->setText(recipients);
-    mail->senderEdit()->setText(sender);
+    mail->serverEdit()->setText(fields[0]);
+    mail->recipientsEdit()->setText(fields[1]);
+    mail->senderEdit()->setText(fields[2]);
     mail->waitBox()->setChecked(true);
     QCOMPARE(Apply(), box.isEmpty());
     QCOMPARE(Boxes().value(0), box);
-    QCOMPARE(FromCp932(settings_.SmtpServer), box.isEmpty() ? server : "old.example.jp");
-    if (box.isEmpty()) {
-      QCOMPARE(FromCp932(settings_.MailTo), recipients);
-      QCOMPARE(FromCp932(settings_.MailFrom), sender);
-      QCOMPARE(settings_.MailAfter30Minutes, 1);
-    }
+    const QStringList stored{FromCp932(settings_.SmtpServer), FromCp932(settings_.MailTo),
+                             FromCp932(settings_.MailFrom)};
+    const QStringList unchanged{"old.example.jp", "", ""};
+    QCOMPARE(stored, box.isEmpty() ? fields : unchanged);
+    QCOMPARE(settings_.MailAfter30Minutes, box.isEmpty() ? 1 : 0);
   }
 
   void testMailNamesTheEmptyFieldAndKeepsTheLanguage_data() {
-    QTest::addColumn<QString>("server");
-    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QStringList>("fields");  // server, sender
     QTest::addColumn<QString>("box");
-    QTest::newRow("no recipients") << "mail.example.jp"
-                                   << "w@example.jp"
-                                   << "メールの送信先ユーザ名を入力してください。";
-    QTest::newRow("nothing") << ""
-                             << ""
-                             << "メールサーバ(SMTPサーバ)名を入力してください。";
-    QTest::newRow("no sender") << "mail.example.jp"
-                               << ""
-                               << "メールの送信元ユーザ名を入力してください。";
+    QTest::newRow("no recipients") << QStringList{"mail.example.jp", "w@example.jp"}
+                                   << QStringLiteral("メールの送信先ユーザ名を入力してください。");
+    QTest::newRow("nothing") << QStringList{"", ""}
+                             << QStringLiteral("メールサーバ(SMTPサーバ)名を入力してください。");
+    QTest::newRow("no sender") << QStringList{"mail.example.jp", ""}
+                               << QStringLiteral("メールの送信元ユーザ名を入力してください。");
   }
 
   void testMailNamesTheEmptyFieldAndKeepsTheLanguage() {
-    QFETCH(QString, server);
-    QFETCH(QString, sender);
+    QFETCH(QStringList, fields);
     QFETCH(QString, box);
     auto* mail = Open<CPageMail>(kMail);
-    mail->serverEdit()->setText(server);
-    mail->senderEdit()->setText(sender);
+    mail->serverEdit()->setText(fields[0]);
+    mail->senderEdit()->setText(fields[1]);
     mail->englishBox()->setChecked(true);
     mail->testButton()->click();
     QCOMPARE(Boxes(), QStringList{kCaution + box});
@@ -387,39 +368,30 @@ class SettingsSheetTest : public QObject {
   void htmlChecksIntervalBeforeFile_data() {
     QTest::addColumn<bool>("on");
     QTest::addColumn<bool>("noReload");
-    QTest::addColumn<QString>("interval");
-    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("texts");  // interval, file
     QTest::addColumn<QString>("box");
-    QTest::newRow("empty interval") << true << false << ""
-                                    << "" << kReloadTooShort;
-    QTest::newRow("0") << true << false << "0"
-                       << "" << kReloadTooShort;
-    QTest::newRow("00, no reload") << true << true << "00"
-                                   << "/tmp/s.html" << kReloadTooShort;
-    QTest::newRow("no file") << true << false << "5"
-                             << "" << kNoHtmlFile;
-    QTest::newRow("005") << true << false << "005"
-                         << "/tmp/s.html"
-                         << "";
-    QTest::newRow("off, empty") << false << false << ""
-                                << ""
-                                << "";
+    const QString file = QStringLiteral("/tmp/s.html");
+    QTest::newRow("empty interval") << true << false << QStringList{"", ""} << kReloadTooShort;
+    QTest::newRow("0") << true << false << QStringList{"0", ""} << kReloadTooShort;
+    QTest::newRow("00, no reload") << true << true << QStringList{"00", file} << kReloadTooShort;
+    QTest::newRow("no file") << true << false << QStringList{"5", ""} << kNoHtmlFile;
+    QTest::newRow("005") << true << false << QStringList{"005", file} << QString();
+    QTest::newRow("off, empty") << false << false << QStringList{"", ""} << QString();
   }
 
   void htmlChecksIntervalBeforeFile() {
     QFETCH(bool, on);
     QFETCH(bool, noReload);
-    QFETCH(QString, interval);
-    QFETCH(QString, file);
+    QFETCH(QStringList, texts);
     QFETCH(QString, box);
     auto* html = Open<CPageHtml>(kHtml);
     html->outputBox()->setChecked(on);
     html->noReloadBox()->setChecked(noReload);
-    html->reloadEdit()->setText(interval);
-    html->fileEdit()->setText(file);
+    html->reloadEdit()->setText(texts[0]);
+    html->fileEdit()->setText(texts[1]);
     QCOMPARE(Apply(), box.isEmpty());
     QCOMPARE(Boxes(), box.isEmpty() ? QStringList() : QStringList{box});
-    QCOMPARE(FromCp932(settings_.HtmlReloadMinutes), box.isEmpty() ? interval : "5");
+    QCOMPARE(FromCp932(settings_.HtmlReloadMinutes), box.isEmpty() ? texts[0] : "5");
     QCOMPARE(settings_.EnableHtml, box.isEmpty() && on ? 1 : 0);
   }
 
