@@ -1,14 +1,40 @@
 #include <QTabWidget>
 
+#include "app/Cp932Text.h"
 #include "dialogs/CSettingsSheet.h"
 #include "screens/ScreenShots.h"
+#include "settings/SettingsStore.h"
 #include "support/RecordingPrompt.h"
 
 namespace tarnwick::screens {
+namespace {
+
+// What an administrator's settings look like after a while.
+AppSettings RealisticSettings(RegistryFile& registry) {
+  AppSettings settings;
+  LoadSettings(settings, registry);
+  settings.SmtpServer = "mail.example.co.jp";
+  settings.MailFrom = "tarnwick@example.co.jp";
+  settings.MailTo = "admin@example.co.jp;sato@example.co.jp";
+  settings.MailAfter30Minutes = 1;
+  settings.NetsendTo = "ADMINPC";
+  settings.EnableHtml = 1;
+  settings.HtmlFile = "/var/www/html/tarnwick/status.html";
+  settings.HtmlReloadMinutes = "5";
+  settings.PreloadFile = ToCp932(QStringLiteral("/home/admin/監視/サーバ一覧.ls2"));
+  settings.RunningLog = 1;
+  settings.AutoStart = 1;
+  settings.UnavailableHour = 3;
+  settings.UnavailableMinutes = 30;
+  settings.UnavailableInterval = 60;
+  return settings;
+}
+
+}  // namespace
 
 TARNWICK_SCREENS(sheet) {
-  AppSettings settings;
   RegistryFile registry;
+  AppSettings settings = RealisticSettings(registry);
   test::RecordingPrompt prompt;
   CSettingsSheet sheet(settings, registry, prompt);
   for (int i = 0; i < sheet.tabs()->count(); ++i) {
