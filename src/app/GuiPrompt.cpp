@@ -1,5 +1,6 @@
 #include "app/GuiPrompt.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
@@ -85,7 +86,10 @@ PromptAnswer GuiPrompt::Show(std::string_view text, std::string_view caption, Pr
 PromptAnswer GuiPrompt::ShowHere(const QString& text, const QString& caption, PromptIcon icon,
                                  PromptButtons buttons) {
   if (silent_) return FirstButton(buttons);
-  QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::NoButton, owner_.data());
+  // A box asked for while a dialog is open belongs to that dialog.
+  QWidget* owner = QApplication::activeModalWidget();
+  if (owner == nullptr) owner = owner_.data();
+  QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::NoButton, owner);
   AddButtons(box, buttons);
   box.exec();
   return AnswerOf(box.standardButton(box.clickedButton()));

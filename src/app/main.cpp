@@ -1,5 +1,7 @@
 // tarnwick: the desktop program.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "app/CTarnwickApp.h"
 #include "app/StopSignalNotifier.h"
@@ -11,6 +13,11 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tarnwick"));
   QApplication::setDesktopFileName(QStringLiteral("tarnwick"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tarnwick.svg")));
+  // Qt's own dialogs (files) speak Japanese like the rest of the program.
+  QTranslator qtTexts;
+  if (qtTexts.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTexts);
   tarnwick::CTarnwickApp tarnwick;
   const tarnwick::CTarnwickApp::StartResult start = tarnwick.Start();
   if (!start.run) return start.exitCode;

@@ -1,6 +1,7 @@
 #include <QStatusBar>
 
 #include "app/CAboutBox.h"
+#include "app/CLogoWindow.h"
 #include "app/CMainFrame.h"
 #include "app/CTarnwickView.h"
 #include "app/Cp932Text.h"
@@ -54,6 +55,9 @@ TARNWICK_SCREENS(mainwindow) {
 
   CAboutBox about(&frame);
   Shoot(about, QStringLiteral("about-box"));
+
+  CLogoWindow logo;
+  Shoot(logo, QStringLiteral("logo"));
 }
 
 }  // namespace tarnwick::screens
