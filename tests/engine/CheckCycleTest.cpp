@@ -186,9 +186,14 @@ TEST_F(CheckCycleTest, OnlyExactPingIsAPingAndABadPortIsPortZero) {
   AddRow("127.0.0.1", "不明", "ping", "80");
   AddRow("127.0.0.2", "不明", "WEB", "x1");
   AddRow("127.0.0.3", "不明", "POP3", "110");
+  // The port is read as atoi reads it: blanks and a sign come before the digits.
+  AddRow("127.0.0.4", "不明", "WEB", " 80");
+  AddRow("127.0.0.5", "不明", "WEB", "+80");
+  AddRow("127.0.0.6", "不明", "WEB", "-80");
   RunPasses(1);
   EXPECT_THAT(notifier.probes,
-              ElementsAre("port 127.0.0.1:80", "port 127.0.0.2:0", "port 127.0.0.3:110"));
+              ElementsAre("port 127.0.0.1:80", "port 127.0.0.2:0", "port 127.0.0.3:110",
+                          "port 127.0.0.4:80", "port 127.0.0.5:80", "port 127.0.0.6:-80"));
   EXPECT_EQ(LogLines()[1], "[失敗]PORT接続失敗");
 }
 
