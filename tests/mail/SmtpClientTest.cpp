@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
+#include <net/if.h>
 #include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <thread>
@@ -10,14 +17,18 @@
 
 #include "ScriptedSmtpServer.h"
 #include "engine/Notifier.h"
+#include "mail/Connection.h"
 #include "mail/ConnectionRegistry.h"
+#include "mail/MailErrorCode.h"
 #include "mail/MessageComposer.h"
 #include "mail/SmtpClient.h"
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
+#include "platform/UniqueFd.h"
 #include "support/FakeClock.h"
 #include "support/RecordingPrompt.h"
 #include "support/SyslogReceiver.h"
+#include "support/TempDir.h"
 
 namespace tarnwick {
 namespace {
@@ -37,6 +48,21 @@ const std::string kNoSocket =
 const std::string kUnsafe =
     kFailed +
     "メールサーバ名、送信者、送信先またはホスト名に改行などの使用できない文字が含まれています。";
+
+// Moves the calling thread, for good, into a network namespace of its own
+// (loopback up, nothing else) and a private mount namespace whose /etc is
+// the folder `etc`. Other threads keep the test's system.
+bool EnterPrivateSystem(const std::string& etc) {
+  if (::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0) return false;
+  if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+  if (::mount(etc.c_str(), "/etc", nullptr, MS_BIND, nullptr) != 0) return false;
+  const UniqueFd control(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  ifreq loopback{};
+  std::strncpy(loopback.ifr_name, "lo", IFNAMSIZ - 1);
+  if (!control.valid() || ::ioctl(control.get(), SIOCGIFFLAGS, &loopback) != 0) return false;
+  loopback.ifr_flags = static_cast<short>(loopback.ifr_flags | IFF_UP);
+  return ::ioctl(control.get(), SIOCSIFFLAGS, &loopback) == 0;
+}
 
 std::string LocalHostName() {
   std::string name;
@@ -335,6 +361,46 @@ TEST_F(SmtpClientTest, ServerTextNamesHostAndService) {
     EXPECT_EQ(Send(server), 0);
     EXPECT_EQ(Entries(), (std::vector<std::string>{kRefused, kNoSocket})) << server;
   }
+}
+
+// A minimal image has no /etc/services: "smtp" is then an unknown service,
+// and the session tries port 25 as Part 2.2 says. The server listens on
+// port 25 of a private loopback, so nothing outside is ever tried.
+TEST_F(SmtpClientTest, WithoutAServicesDatabaseAServerWithoutPortIsReachedOnPort25) {
+  TARNWICK_REQUIRE_ROOT();
+  test::TempDir etc;
+  for (const char* name : {"nsswitch.conf", "hosts", "host.conf"}) {
+    const std::string source = std::string("/etc/") + name;
+    if (test::TempDir::Exists(source)) std::filesystem::copy_file(source, etc.File(name));
+  }
+
+  bool servicesMissing = false;
+  int lookupCode = -1;
+  int result = -1;
+  std::vector<std::string> commands;
+  std::thread worker([&] {
+    if (!EnterPrivateSystem(etc.path())) return;
+    servicesMissing = ::access("/etc/services", F_OK) != 0 && errno == ENOENT;
+    connection* conn = nullptr;
+    lookupCode = connection::connect("127.0.0.1", "smtp", conn, 300ms);
+    try {
+      ScriptedSmtpServer server(ScriptedSmtpServer::Accepting(), 25);
+      result = Send("127.0.0.1");
+      commands = server.Commands();
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << error.what();
+    }
+  });
+  worker.join();
+
+  ASSERT_TRUE(servicesMissing) << "the private system could not be set up";
+  EXPECT_EQ(lookupCode, MailErrorCode::kUnknownService);
+  EXPECT_EQ(result, 1);
+  ASSERT_EQ(commands.size(), 5u);
+  EXPECT_EQ(commands[0], "HELO " + LocalHostName());
+  EXPECT_EQ(commands[4], "QUIT");
+  EXPECT_EQ(Entries(), std::vector<std::string>{});
+  EXPECT_EQ(ConnectionRegistry::Instance().size(), 0u);
 }
 
 TEST_F(SmtpClientTest, DebugDisplayShowsTheComposedMessageBeforeSending) {
