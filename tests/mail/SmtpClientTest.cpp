@@ -20,6 +20,7 @@
 #include "mail/Connection.h"
 #include "mail/ConnectionRegistry.h"
 #include "mail/MailErrorCode.h"
+#include "mail/MailTrace.h"
 #include "mail/MessageComposer.h"
 #include "mail/SmtpClient.h"
 #include "platform/CodePage.h"
@@ -402,6 +403,45 @@ TEST_F(SmtpClientTest, WithoutAServicesDatabaseAServerWithoutPortIsReachedOnPort
   EXPECT_EQ(commands[4], "QUIT");
   EXPECT_EQ(Entries(), std::vector<std::string>{});
   EXPECT_EQ(ConnectionRegistry::Instance().size(), 0u);
+}
+
+// What a user debugging an alert mail sees with TARNWICK_MAIL_TRACE set.
+TEST_F(SmtpClientTest, TraceShowsTheWholeDialogueOnStandardErrorButNotTheMessageText) {
+  ScriptedSmtpServer server(ScriptedSmtpServer::Accepting());
+  ::setenv("TARNWICK_MAIL_TRACE", "1", 1);
+  ::testing::internal::CaptureStderr();
+  const int result = Send(server.address(), "watch@example.com", "admin@example.com", "Down",
+                          "secret body text\r\n");
+  const std::string trace = ::testing::internal::GetCapturedStderr();
+  ::unsetenv("TARNWICK_MAIL_TRACE");
+  ASSERT_EQ(result, 1);
+
+  const std::string message = server.MessageData();
+  const std::string expected = "tarnwick mail: connect 127.0.0.1 " + std::to_string(server.port()) +
+                               "\n" +
+                               "tarnwick mail: < 220 test.invalid ready\n"
+                               "tarnwick mail: > HELO " +
+                               LocalHostName() + "\n" +
+                               "tarnwick mail: < 250 hello\n"
+                               "tarnwick mail: > MAIL From:<watch@example.com>\n"
+                               "tarnwick mail: < 250 sender ok\n"
+                               "tarnwick mail: > RCPT To: <admin@example.com>\n"
+                               "tarnwick mail: < 250 recipient ok\n"
+                               "tarnwick mail: > DATA\n"
+                               "tarnwick mail: < 354 go ahead\n"
+                               "tarnwick mail: > (message text, " +
+                               std::to_string(message.size()) + " bytes)\n" +
+                               "tarnwick mail: < 250 queued\n"
+                               "tarnwick mail: > QUIT\n"
+                               "tarnwick mail: < 221 bye\n";
+  EXPECT_EQ(trace, expected);
+  EXPECT_NE(message.find("secret body text"), std::string::npos);
+
+  // Without the variable nothing is written.
+  ScriptedSmtpServer quiet(ScriptedSmtpServer::Accepting());
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Send(quiet.address()), 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(SmtpClientTest, DebugDisplayShowsTheComposedMessageBeforeSending) {
