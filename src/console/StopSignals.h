@@ -4,7 +4,8 @@
 
 namespace tarnwick {
 
-// SIGINT and SIGTERM as the stop command, taken synchronously: the
+// SIGINT and SIGTERM as the stop command, taken synchronously (the owner
+// decides what a repeated signal means): the
 // constructor blocks them in the calling thread, so it must run before any
 // other thread starts (threads inherit the mask); the owner then asks for
 // them with Wait. No code runs in signal context.

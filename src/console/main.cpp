@@ -1,5 +1,7 @@
 // tarnwick-watch LISTFILE: watches the computers of a list file without a
 // display, with the settings of the registry file, until SIGINT or SIGTERM.
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -28,16 +30,20 @@ namespace {
 constexpr int kSignalPollMs = 200;
 
 // Waits for the end of the watch, turning the first stop signal into the
-// stop command; a second one ends the process at once. True when the watch
-// ended because it was asked to.
+// stop command. A supervisor may send SIGTERM more than once (coreutils
+// timeout signals the child and then its process group): every SIGTERM is
+// the same request. Only a second Ctrl-C (SIGINT), from a person, ends the
+// process at once. True when the watch ended because it was asked to.
 bool WaitForTheEnd(StopSignals& signals) {
   bool stopAsked = false;
   while (MonitorState != MonitorStateValue::Idle) {
-    if (signals.Wait(kSignalPollMs) == 0) continue;
-    if (stopAsked) {
+    const int signal = signals.Wait(kSignalPollMs);
+    if (signal == 0) continue;
+    if (stopAsked && signal == SIGINT) {
       std::fflush(nullptr);
       std::_Exit(1);
     }
+    if (stopAsked) continue;
     stopAsked = true;
     RequestStop();
   }

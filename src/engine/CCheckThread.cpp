@@ -135,6 +135,9 @@ int CCheckThread::Run() {
   const AppSettings& settings = services_.settings;
   const int rowCount = services_.rows.RowCount();
   const std::time_t runStart = services_.clock.Now();
+  // The object may serve several watches; none inherits another's state.
+  log_.BeginRun();
+  html_.BeginRun();
 
   services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchStartedEvent));
   if (settings.EnableHtml == 1) html_.WritePlaceholderPage();

@@ -55,12 +55,15 @@ class CCheckThread {
   void SetProcessExit(ProcessExit exitProcess) { exitProcess_ = std::move(exitProcess); }
 
   // Sets MonitorState to Running and starts the cycle. False, with
-  // MonitorState back to Idle, when no thread could be started.
+  // MonitorState back to Idle, when no thread could be started or a run
+  // still has its thread. After Join the object may start another run.
   bool Start();
   // Waits until the cycle's thread has ended.
   void Join();
 
   // The whole cycle on the calling thread; returns the thread's exit code, 1.
+  // Every run starts with fresh per-run state: the HTML page's once-per-run
+  // failure report and the running log's first-pass rotation.
   int Run();
 
  private:

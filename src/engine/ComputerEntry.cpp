@@ -45,14 +45,19 @@ CheckMethod ComputerEntry::Method() const {
 }
 
 int ComputerEntry::PortNumber() const {
-  // atoi's rule: leading digits count, anything else gives 0. Ports have at
-  // most five digits, so no overflow is possible after the read limit.
+  // atoi's rule: leading blanks, an optional sign, then the leading digits;
+  // anything else gives 0. At most five characters are read, so no overflow
+  // is possible; a negative or too large number is the probe's to refuse.
+  const std::string_view text = CutToReadLimit(Field::Port, (*this)[Field::Port]);
+  std::size_t at = text.find_first_not_of(" \t\n\v\f\r");
+  if (at == std::string_view::npos) return 0;
+  const bool negative = text[at] == '-';
+  if (text[at] == '-' || text[at] == '+') ++at;
   int value = 0;
-  for (const char c : CutToReadLimit(Field::Port, (*this)[Field::Port])) {
-    if (c < '0' || c > '9') break;
-    value = value * 10 + (c - '0');
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    value = value * 10 + (text[at] - '0');
   }
-  return value;
+  return negative ? -value : value;
 }
 
 const std::string& StatusUnknownText() {

@@ -55,7 +55,8 @@ struct ComputerEntry {
 
   // "PING" exactly means a ping; anything else a TCP connect to Port.
   CheckMethod Method() const;
-  // The decimal value of Port; text that is not a number gives 0.
+  // The decimal value of Port as atoi reads it (blanks, a sign, digits); text
+  // that is not a number gives 0.
   int PortNumber() const;
 };
 

@@ -18,9 +18,11 @@ class HtmlReport {
   HtmlReport(const AppSettings& settings, RowAccess& rows, Notifier& notifier, RunningLog& log,
              const Clock& clock);
 
+  // At the start of a run: the run's first failure is reported again.
+  void BeginRun() { failureReported_ = false; }
   // At the start of a run. A failure is ignored.
   void WritePlaceholderPage();
-  // After every pass. A failure is reported once per run (per object).
+  // After every pass. A failure is reported once per run.
   void WriteReportPage();
 
   // The pages' text, as written.

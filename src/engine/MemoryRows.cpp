@@ -1,5 +1,7 @@
 #include "engine/MemoryRows.h"
 
+#include "platform/CodePage.h"
+
 namespace tarnwick {
 
 bool MemoryRows::ValidRow(int row) const {
@@ -35,6 +37,17 @@ ComputerEntry MemoryRows::ReadRow(int row) {
   const ComputerEntry& stored = rows_[static_cast<std::size_t>(row)];
   for (std::size_t i = 0; i < kFieldCount; ++i) {
     cut.fields[i] = std::string(CutToReadLimit(static_cast<Field>(i), stored.fields[i]));
+  }
+  return cut;
+}
+
+ComputerEntry MemoryRows::ReadRowCutTo(int row, std::size_t bytes) {
+  std::lock_guard lock(mutex_);
+  ComputerEntry cut;
+  if (!ValidRow(row)) return cut;
+  const ComputerEntry& stored = rows_[static_cast<std::size_t>(row)];
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    cut.fields[i] = std::string(CutCp932(stored.fields[i], bytes));
   }
   return cut;
 }

@@ -17,6 +17,7 @@ class MemoryRows : public RowAccess {
   void RedrawRow(int row) override;
   int RowCount() override;
   ComputerEntry ReadRow(int row) override;
+  ComputerEntry ReadRowCutTo(int row, std::size_t bytes) override;
 
   // Appends a row unless the list already holds `capacity` rows; false then,
   // and the list is unchanged.

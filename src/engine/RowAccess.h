@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,9 @@ class RowAccess {
   virtual int RowCount() = 0;
   // All fifteen fields of one row in one call, each cut to its read limit.
   virtual ComputerEntry ReadRow(int row) = 0;
+  // All fifteen fields of one row, each cut to at most `bytes` bytes whatever
+  // its read limit (the HTML page reads every cell with one 2048-byte buffer).
+  virtual ComputerEntry ReadRowCutTo(int row, std::size_t bytes) = 0;
 };
 
 }  // namespace tarnwick

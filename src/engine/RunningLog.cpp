@@ -19,6 +19,11 @@ std::string RunningLog::PathOf(const std::string& name) const {
   return folder_ + "/" + name;
 }
 
+void RunningLog::BeginRun() {
+  file_.reset();
+  openName_.clear();
+}
+
 void RunningLog::Rotate() {
   const std::time_t now = clock_.Now();
   std::string name = FormatLocalTime(now, kNamePattern);

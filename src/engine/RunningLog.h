@@ -17,6 +17,10 @@ class RunningLog {
  public:
   RunningLog(std::string folder, const AppSettings& settings, const Clock& clock);
 
+  // At the start of a run: closes the open file and forgets its name, so the
+  // run's first rotation opens the day's file and deletes the old one again.
+  void BeginRun();
+
   // Opens the day's file when its name differs from the open one, deleting
   // the file of seven days before.
   void Rotate();

@@ -56,9 +56,12 @@ int PortFromServiceName(std::string_view name, std::uint16_t& port) {
   const int rc =
       ::getservbyname_r(nameText.c_str(), "tcp", &entry, scratch, sizeof scratch, &found);
   // Winsock answers an unknown name with WSANO_DATA; other failures keep
-  // their own number.
-  const int winsockError =
-      rc == 0 ? wsa::kNoData : (rc == ERANGE ? wsa::kNoRecovery : WinsockErrorFromErrno(rc));
+  // their own number. A services database that is missing or unreadable (a
+  // minimal image has no /etc/services) knows no name either: unknown.
+  const bool unavailable = rc == ENOENT || rc == ENOTDIR || rc == EACCES || rc == EPERM;
+  const int winsockError = rc == 0 || unavailable
+                               ? wsa::kNoData
+                               : (rc == ERANGE ? wsa::kNoRecovery : WinsockErrorFromErrno(rc));
   if (found == nullptr) {
     if (winsockError == wsa::kNoData || winsockError == wsa::kNoRecovery) {
       return MailErrorCode::kUnknownService;

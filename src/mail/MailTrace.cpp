@@ -12,8 +12,10 @@ std::mutex& SinkMutex() {
   return mutex;
 }
 
+// The variable is read at every line, so that it counts from the moment it
+// is set; the program itself never changes its environment.
 void WriteToStandardError(std::string_view text) {
-  static const bool enabled = std::getenv("TARNWICK_MAIL_TRACE") != nullptr;
+  const bool enabled = std::getenv("TARNWICK_MAIL_TRACE") != nullptr;
   if (enabled)
     std::fprintf(stderr, "tarnwick mail: %.*s\n", static_cast<int>(text.size()), text.data());
 }

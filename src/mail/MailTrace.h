@@ -5,10 +5,13 @@
 
 namespace tarnwick {
 
-// The process-wide trace hook of the mail client's socket layer. It receives
-// the "unexpected error" texts that help a developer; they never reach the
-// user. By default they go to standard error when TARNWICK_MAIL_TRACE is
-// set, and are dropped otherwise; a test installs a sink of its own.
+// The process-wide trace hook of the mail client: the SMTP dialogue (each
+// connection attempt, every command sent as "> ..." and every reply line
+// received as "< ...", the message text left out) and the socket layer's
+// "unexpected error" texts. They help a user debug an alert mail and never
+// reach the message boxes or the event log. By default they go to standard
+// error when TARNWICK_MAIL_TRACE is set, and are dropped otherwise; a test
+// installs a sink of its own.
 class MailTrace {
  public:
   using Sink = std::function<void(std::string_view)>;

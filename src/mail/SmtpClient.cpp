@@ -1,11 +1,13 @@
 #include "mail/SmtpClient.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <mutex>
 #include <new>
 
 #include "mail/Connection.h"
 #include "mail/MailErrorCode.h"
+#include "mail/MailTrace.h"
 #include "mail/MessageComposer.h"
 #include "platform/CodePage.h"
 #include "platform/Messages.h"
@@ -84,6 +86,17 @@ bool AnnouncesMoreLines(std::string_view lineHead) {
          lineHead.find_first_not_of("0123456789") == 3;
 }
 
+// One trace line per line of `text`, its line end left out, after `prefix`.
+void TraceLines(std::string_view prefix, std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    MailTrace::Write(std::string(prefix) + std::string(line));
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+}
+
 Msg MessageOfCode(int code) {
   if (!MailErrorCode::IsKnown(code)) return Msg::MailErrorUnknown;
   return static_cast<Msg>(static_cast<int>(Msg::MailError4001) + (code - MailErrorCode::kFirst));
@@ -150,18 +163,24 @@ bool SmtpClient::Connect() {
     storage_.server.resize(colon);
   }
   const std::string_view service = hasService ? storage_.service : std::string_view("smtp");
-  int code =
-      connection::connect(storage_.server, service, storage_.current, environment_.waitLimit);
+  int code = ConnectTo(service);
   if (code == MailErrorCode::kUnknownService) {
     // A system without "smtp" in its services still reaches port 25.
-    const std::string_view fallback = hasService ? storage_.service : std::string_view("25");
-    code = connection::connect(storage_.server, fallback, storage_.current, environment_.waitLimit);
+    code = ConnectTo(hasService ? storage_.service : std::string_view("25"));
   }
   if (code != MailErrorCode::kOk) {
     ReportMailError(code);
     return false;
   }
   return true;
+}
+
+int SmtpClient::ConnectTo(std::string_view service) {
+  MailTrace::Write("connect " + storage_.server + " " + std::string(service));
+  const int code =
+      connection::connect(storage_.server, service, storage_.current, environment_.waitLimit);
+  if (code != MailErrorCode::kOk) MailTrace::Write("connect failed: " + std::to_string(code));
+  return code;
 }
 
 bool SmtpClient::SmtpSession() {
@@ -251,6 +270,8 @@ int SmtpClient::ReadReply() {
     const int code = connection::getchar(storage_.current, polling, c);
     if (code != MailErrorCode::kOk) {
       if (polling) break;
+      TraceLines("< ", reply);
+      MailTrace::Write("< no reply: " + std::to_string(code));
       ReportMailError(code);
       return kNoReply;
     }
@@ -260,6 +281,7 @@ int SmtpClient::ReadReply() {
     polling = c == '\n' && !AnnouncesMoreLines(lineHead);
     if (c == '\n') lineHead.clear();
   }
+  TraceLines("< ", reply);
   return ReplyCode(reply);
 }
 
@@ -299,6 +321,8 @@ std::string SmtpClient::DataText(std::string_view text) {
 // The message goes out through the send buffer in 512-byte blocks.
 bool SmtpClient::SendMessageText(std::string_view text) {
   const std::string wire = DataText(text);
+  // The message text itself stays out of the trace.
+  MailTrace::Write("> (message text, " + std::to_string(wire.size()) + " bytes)");
   connection* const conn = storage_.current;
   int code = connection::put_buffered(conn, wire.data(), wire.size());
   if (code == MailErrorCode::kOk) code = connection::flush_buffered(conn);
@@ -326,6 +350,7 @@ bool SmtpClient::AbortSession(std::string_view text) {
 }
 
 bool SmtpClient::SendCommand(std::string_view command) {
+  TraceLines("> ", command);
   const int code = connection::put_data(storage_.current, command.data(), command.size());
   if (code == MailErrorCode::kOk) return true;
   ReportMailError(code);

@@ -50,6 +50,8 @@ class SmtpClient {
   int Deliver(std::string_view body);
   bool SmtpSession();
   bool Connect();
+  // One connection attempt to the server at `service`, traced.
+  int ConnectTo(std::string_view service);
   bool SendRecipients();
   int ReadReply();
   bool SendMessageText(std::string_view text);

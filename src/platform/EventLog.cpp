@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -33,6 +34,24 @@ std::string DefaultSocketPath() {
   return overridden != nullptr && *overridden != '\0' ? overridden : "/dev/log";
 }
 
+// Syslog shows an entry as one line: the event viewer's leading "\r\n\r\n"
+// would appear as "#015#012#015#012" before every message. Leading and
+// trailing line breaks are dropped and every other run of CR and LF becomes
+// one blank. Neither byte can be part of a CP932 double-byte character.
+std::string OneLine(std::string_view text) {
+  constexpr std::string_view kBreaks = "\r\n";
+  std::string line;
+  line.reserve(text.size());
+  std::size_t at = text.find_first_not_of(kBreaks);
+  while (at != std::string_view::npos) {
+    const std::size_t end = std::min(text.find_first_of(kBreaks, at), text.size());
+    if (!line.empty()) line += ' ';
+    line += text.substr(at, end - at);
+    at = text.find_first_not_of(kBreaks, end);
+  }
+  return line;
+}
+
 // An RFC 3164 datagram as the local syslog socket expects it:
 // "<PRI>Mmm dd hh:mm:ss Tarnwick[pid]: message". Syslog readers on Linux
 // expect UTF-8, so the CP932 text is converted here, at the boundary.
@@ -46,7 +65,7 @@ std::string BuildDatagram(EventType type, std::string_view insertion) {
   std::string datagram = "<" + std::to_string(kFacilityUser * 8 + SyslogSeverity(type)) + ">";
   datagram.append(stamp, stampLength);
   datagram += " Tarnwick[" + std::to_string(getpid()) + "]: ";
-  datagram += Utf8FromCp932(insertion);
+  datagram += Utf8FromCp932(OneLine(insertion));
   return datagram;
 }
 

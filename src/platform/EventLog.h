@@ -11,6 +11,11 @@ enum class EventType { Error = 1, Warning = 2, Information = 4 };
 // The system event log: one syslog datagram per entry to the local syslog
 // socket, tagged "Tarnwick", with the severity of the event type.
 // Keeps no connection between entries; safe to call from any thread.
+//
+// The entry is built as the event viewer's is ("\r\n\r\n" and the text,
+// within the 2048-byte insertion buffer), but syslog shows one line per
+// entry: the leading line breaks are left out of the datagram, and every
+// other run of CR and LF in the text becomes one blank (trailing ones go).
 class EventLog {
  public:
   static constexpr std::size_t kInsertionCapacity = 2048;
@@ -20,7 +25,8 @@ class EventLog {
   explicit EventLog(std::string socketPath);
 
   // True only when the datagram was accepted by the socket. `text` is CP932;
-  // the entry holds "\r\n\r\n" and the text, at most 2047 bytes in all.
+  // the entry holds "\r\n\r\n" and the text, at most 2047 bytes in all,
+  // and is sent as one line (see above).
   bool Write(EventType type, std::string_view text) const;
 
   const std::string& socketPath() const { return socketPath_; }

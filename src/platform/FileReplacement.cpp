@@ -32,10 +32,22 @@ int WriteAndClose(UniqueFd file, std::string_view bytes, Durability durability) 
   return error;
 }
 
-int WriteInPlace(const std::string& path, std::string_view bytes) {
+int WriteInPlace(const std::string& path, std::string_view bytes, Durability durability) {
   UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (!file.valid()) return errno;
-  return WriteAndClose(std::move(file), bytes, Durability::Visible);
+  return WriteAndClose(std::move(file), bytes, durability);
+}
+
+// A rename never asks the file itself, so its own mode would not stop a
+// replacement: a file its owner made read-only is refused here. A file that
+// does not exist yet may be made.
+int TargetWriteError(const std::string& target) {
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT) return 0;
+  return errno;
+}
+
+bool IsRefusal(int error) {
+  return error == EACCES || error == EPERM || error == EROFS;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -85,6 +97,7 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes, Durab
   // A name that ends in a separator names a folder, never a file.
   if (path.back() == '/') return EISDIR;
   const std::string target = ResolvedTarget(path);
+  if (const int error = TargetWriteError(target); error != 0) return error;
   std::string temporary;
   UniqueFd file = CreateTemporary(target, temporary);
   if (!file.valid()) return errno;
@@ -104,9 +117,12 @@ int ReplaceFileAtomically(const std::string& path, std::string_view bytes, Durab
   return 0;
 }
 
-int ReplaceFileContents(const std::string& path, std::string_view bytes) {
-  const int error = ReplaceFileAtomically(path, bytes, Durability::Visible);
-  if (error == EACCES || error == EPERM || error == EROFS) return WriteInPlace(path, bytes);
+int ReplaceFileContents(const std::string& path, std::string_view bytes, Durability durability) {
+  // Refused by the file itself: no way is left, and the file stays as it was.
+  if (const int error = TargetWriteError(ResolvedTarget(path)); error != 0) return error;
+  const int error = ReplaceFileAtomically(path, bytes, durability);
+  // Refused by the folder only: the file's own permission still allows a write.
+  if (IsRefusal(error)) return WriteInPlace(path, bytes, durability);
   return error;
 }
 

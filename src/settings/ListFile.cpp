@@ -150,7 +150,9 @@ bool WriteListFile(const std::string& path, const std::vector<ComputerEntry>& ro
     ShowCaution(prompt, *problem);
     return false;
   }
-  if (const int error = ReplaceFileAtomically(path, FormatListFile(rows)); error != 0) {
+  // Atomic where the folder allows it; in place where only the file may be written.
+  if (const int error = ReplaceFileContents(path, FormatListFile(rows), Durability::Flushed);
+      error != 0) {
     ShowFileError(prompt, error, path, Msg::ListFileWriteFailed);
     return false;
   }

@@ -307,9 +307,9 @@ TEST_F(AlertEndToEndTest, DownAndRestoreReachEveryChannelInOrder) {
   EXPECT_EQ(entries[0].priority, user + 6);
   EXPECT_NE(entries[0].message.find("「Tarnwick」は、監視を開始しました。"), std::string::npos);
   EXPECT_EQ(entries[1].priority, user + 3);
-  EXPECT_EQ(entries[1].message, "\r\n\r\n" + downText);
+  EXPECT_EQ(entries[1].message, downText);
   EXPECT_EQ(entries[2].priority, user + 6);
-  EXPECT_EQ(entries[2].message, "\r\n\r\n" + restoreText);
+  EXPECT_EQ(entries[2].message, restoreText);
   EXPECT_EQ(entries[3].priority, user + 6);
   EXPECT_NE(entries[3].message.find("「Tarnwick」は、監視を終了しました。"), std::string::npos);
   for (const auto& entry : entries)

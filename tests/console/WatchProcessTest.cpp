@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/CodePage.h"
@@ -88,6 +89,43 @@ TEST_P(StopSignalTest, PrintsChangesLogsAndEndsInOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WatchProcess, StopSignalTest, ::testing::Values(SIGTERM, SIGINT));
+
+// coreutils timeout signals its child and then its whole process group: the
+// watcher may get SIGTERM a second time while it is already ending. Both are
+// the one stop request; the watcher ends in order every time.
+TEST_F(WatchProcessTest, RepeatedSigtermEndsInOrder) {
+  WriteFiles("ZNRQ\r\n" + ListLine("loop", "PING", ""));
+  const auto endedInOrder = [&](const std::string& run, std::time_t started) {
+    EXPECT_EQ(watch.Exited(15s), std::optional<int>(0)) << run << "\n" << watch.Stderr();
+    EXPECT_NE(watch.Stdout().find("loop (127.0.0.1) ○"), std::string::npos) << watch.Stdout();
+    // Whether the request came during the wait or during a check.
+    const std::string closing = "監視を終了しました。\r\n";
+    const std::string log = watch.RunningLogText(started);
+    ASSERT_GE(log.size(), closing.size()) << run;
+    EXPECT_EQ(log.substr(log.size() - closing.size()), closing) << run << "\n" << log;
+    std::vector<std::string> entries;
+    while (const auto entry = syslog.Receive(300))
+      entries.push_back(entry->message);
+    ASSERT_FALSE(entries.empty()) << run;
+    EXPECT_EQ(entries.back(), "「Tarnwick」は、監視を終了しました。") << run;
+  };
+
+  for (int run = 1; run <= 3; ++run) {
+    const std::time_t started = std::time(nullptr);
+    ASSERT_TRUE(
+        watch.Start({dir.File("list.ls2")}, {"timeout", "--preserve-status", "-s", "TERM", "1"}));
+    endedInOrder("under timeout, run " + std::to_string(run), started);
+  }
+
+  // The second signal surely after the first was taken.
+  const std::time_t started = std::time(nullptr);
+  ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
+  ASSERT_TRUE(watch.WaitForOutput({"loop (127.0.0.1) ○"}, 20s)) << watch.Stderr();
+  watch.Signal(SIGTERM);
+  std::this_thread::sleep_for(100ms);
+  watch.Signal(SIGTERM);
+  endedInOrder("SIGTERM twice", started);
+}
 
 TEST_F(WatchProcessTest, ABadListFileGetsItsMessageAndExitCodeOne) {
   WriteFiles("znrq\r\nloop,127.0.0.1,,PING,,,,,,,,,,,\r\n");

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "CheckCycleFixture.h"
 
 namespace tarnwick::test {
@@ -186,9 +188,14 @@ TEST_F(CheckCycleTest, OnlyExactPingIsAPingAndABadPortIsPortZero) {
   AddRow("127.0.0.1", "不明", "ping", "80");
   AddRow("127.0.0.2", "不明", "WEB", "x1");
   AddRow("127.0.0.3", "不明", "POP3", "110");
+  // The port is read as atoi reads it: blanks and a sign come before the digits.
+  AddRow("127.0.0.4", "不明", "WEB", " 80");
+  AddRow("127.0.0.5", "不明", "WEB", "+80");
+  AddRow("127.0.0.6", "不明", "WEB", "-80");
   RunPasses(1);
   EXPECT_THAT(notifier.probes,
-              ElementsAre("port 127.0.0.1:80", "port 127.0.0.2:0", "port 127.0.0.3:110"));
+              ElementsAre("port 127.0.0.1:80", "port 127.0.0.2:0", "port 127.0.0.3:110",
+                          "port 127.0.0.4:80", "port 127.0.0.5:80", "port 127.0.0.6:-80"));
   EXPECT_EQ(LogLines()[1], "[失敗]PORT接続失敗");
 }
 
@@ -230,6 +237,38 @@ TEST_F(CheckCycleTest, StopBeforeAnAttemptLeavesTheRowChecking) {
   EXPECT_EQ(notifier.events.back(), "4 「Tarnwick」は、監視を終了しました。");
   EXPECT_EQ(sleeper.sleeps, 0);
   EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
+}
+
+// The main window starts many watches in one process, and may start them on
+// one object: each run reports its own first HTML failure and rotates its log.
+TEST_F(CheckCycleTest, EveryRunOfOneObjectStartsWithFreshPerRunState) {
+  settings.EnableHtml = 1;
+  settings.HtmlFile = dir.File("no-such-folder/status.html");
+  AddRow("127.0.0.5");
+  CCheckThread thread(
+      CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper, dir.path()});
+  const std::string weekOld = dir.File("LOG20070501.log");
+  const std::string failure =
+      "2 「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。";
+  const auto failures = [&] {
+    return std::count_if(notifier.events.begin(), notifier.events.end(),
+                         [&](const std::string& e) { return e.starts_with(failure); });
+  };
+  const std::string failureLine =
+      "[エラー]HTMLファイルの生成に失敗しました。イベントログを確認してください。";
+
+  for (int run = 1; run <= 2; ++run) {
+    TempDir::WriteFile(weekOld, "a week old");
+    sleeper.stopAtSleep = sleeper.sleeps + kSecondsPerPass + 1;  // two passes
+    ASSERT_TRUE(thread.Start()) << run;
+    thread.Join();
+    EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
+    EXPECT_EQ(failures(), run) << "one report per run";
+    EXPECT_FALSE(TempDir::Exists(weekOld)) << "run " << run << " rotated its log";
+    const std::vector<std::string> lines = LogLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), failureLine), run);
+    EXPECT_EQ(lines.back(), kEnded);
+  }
 }
 
 TEST_F(CheckCycleTest, DestroyingARunningWatchStopsItInOrder) {

@@ -27,6 +27,17 @@ TEST(ComputerEntry, PortTextThatIsNotANumberIsPortZero) {
   EXPECT_EQ(WithService("X", "65535").PortNumber(), 65535);
   // Only five characters are read.
   EXPECT_EQ(WithService("X", "1234567").PortNumber(), 12345);
+  // As atoi reads it: leading blanks, an optional sign, then the digits.
+  EXPECT_EQ(WithService("X", " 80").PortNumber(), 80);
+  EXPECT_EQ(WithService("X", "\t 80").PortNumber(), 80);
+  EXPECT_EQ(WithService("X", "+80").PortNumber(), 80);
+  EXPECT_EQ(WithService("X", "80x").PortNumber(), 80);
+  EXPECT_EQ(WithService("X", "-80").PortNumber(), -80);
+  EXPECT_EQ(WithService("X", "99999").PortNumber(), 99999);
+  EXPECT_EQ(WithService("X", "+ 80").PortNumber(), 0);
+  EXPECT_EQ(WithService("X", "   ").PortNumber(), 0);
+  // The blanks count towards the five characters.
+  EXPECT_EQ(WithService("X", "   1234").PortNumber(), 12);
 }
 
 TEST(ComputerEntry, ReadLimitsCutToTheBufferLessOne) {

@@ -13,6 +13,8 @@
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
 #include "support/FakeClock.h"
+#include "support/OrdinaryUser.h"
+#include "support/SyslogReceiver.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -170,6 +172,21 @@ TEST_F(HtmlReportTest, FieldTextsCannotInjectMarkup) {
   EXPECT_NE(page.find("<td>run &quot;a&quot; &gt; b</td>"), std::string::npos);
 }
 
+// The check cycle reads a name with 128 bytes and a service with 64; the page
+// reads every cell with 2048, so none loses its last byte.
+TEST_F(HtmlReportTest, CellsHoldEachFieldUpTo2047Bytes) {
+  const std::string name(128, 'n');
+  const std::string service(64, 's');
+  const std::string program(3000, 'p');
+  rows.ReplaceAll({Row(
+      {name, "10.0.0.1", "○", service, "12345", "", "", "", "", "", program, "", "", "", ""})});
+  report.WriteReportPage();
+  const std::string page = Page();
+  EXPECT_NE(page.find("<td>" + name + "</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>" + service + "</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>" + std::string(2047, 'p') + "</td>"), std::string::npos);
+}
+
 TEST_F(HtmlReportTest, UnwritableFileIsReportedOncePerRun) {
   settings.HtmlFile = dir.File("no-such-folder/status.html");
   report.WritePlaceholderPage();  // silent
@@ -198,6 +215,36 @@ TEST_F(HtmlReportTest, UnwritableFileIsReportedOncePerRun) {
   HtmlReport nextRun{settings, rows, notifier, log, clock};
   nextRun.WriteReportPage();
   EXPECT_THAT(notifier.Channels(), ElementsAre("event", "event", "event", "event"));
+}
+
+// Root ignores modes: the watch runs as an ordinary user who owns the page
+// and may make new files in its folder.
+TEST_F(HtmlReportTest, APageItsOwnerMadeReadOnlyStaysAsItWasAndIsReported) {
+  TARNWICK_REQUIRE_ROOT();
+  test::TempDir::WriteFile(settings.HtmlFile, "<html>kept</html>");
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  ASSERT_EQ(::chown(settings.HtmlFile.c_str(), test::kOrdinaryUserId, test::kOrdinaryUserId), 0);
+  ASSERT_EQ(::chmod(settings.HtmlFile.c_str(), 0444), 0);
+
+  // The notifier lives in the child: it answers through its exit code.
+  const int result = test::RunAsOrdinaryUser([&] {
+    report.WritePlaceholderPage();
+    report.WriteReportPage();
+    if (notifier.calls.size() != 1) return 1;
+    if (notifier.calls[0].type != EventType::Warning) return 2;
+    const bool reported = notifier.calls[0].arguments[0] ==
+                          "「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。\r\n" +
+                              std::string(std::strerror(EACCES));
+    return reported ? 0 : 3;
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(test::TempDir::ReadFile(settings.HtmlFile), "<html>kept</html>");
+  struct stat info {};
+  ASSERT_EQ(::stat(settings.HtmlFile.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0444u);
+  EXPECT_THAT(LogTexts(), ElementsAre("結果をHTMLファイルへ出力します。",
+                                      "[エラー]HTMLファイルの生成に失敗しました。"
+                                      "イベントログを確認してください。"));
 }
 
 TEST_F(HtmlReportTest, ReplacementKeepsPermissionsLeavesNoTemporaryFilesAndFollowsLinks) {

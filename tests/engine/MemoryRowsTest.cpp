@@ -30,6 +30,14 @@ TEST(MemoryRows, ReadsAreCutButStoredTextIsKept) {
   EXPECT_EQ(rows.ReadField(0, Field::DownProgram).size(), 2047u);
   EXPECT_EQ(rows.ReadRow(0)[Field::DownProgram].size(), 2047u);
   EXPECT_EQ(rows.Snapshot()[0][Field::DownProgram].size(), 3000u);
+
+  // A read with a buffer of its own cuts every field to that buffer alone.
+  rows.WriteField(0, Field::ComputerName, std::string(200, 'n'));
+  const ComputerEntry page = rows.ReadRowCutTo(0, 2047);
+  EXPECT_EQ(page[Field::ComputerName].size(), 200u);
+  EXPECT_EQ(page[Field::DownProgram].size(), 2047u);
+  EXPECT_EQ(rows.ReadRow(0)[Field::ComputerName].size(), 127u);
+  EXPECT_EQ(rows.ReadRowCutTo(1, 2047)[Field::ComputerName], "");
 }
 
 TEST(MemoryRows, OutOfRangeRowsAreIgnored) {

@@ -107,6 +107,9 @@ TEST_F(NotifierProbeTest, PortsBeyondSixteenBitsDoNotWrapRound) {
   test::LoopbackListener listener;
   EXPECT_FALSE(notifier.PortProbe("127.0.0.1", listener.port() + 65536));
   EXPECT_FALSE(notifier.PortProbe("127.0.0.1", listener.port() - 65536));
+  // What a row's port text "-80" or "99999" gives fails without a connection.
+  EXPECT_FALSE(notifier.PortProbe("127.0.0.1", -80));
+  EXPECT_FALSE(notifier.PortProbe("127.0.0.1", 99999));
   EXPECT_FALSE(listener.Accept(100).valid()) << "no connection reached the listener";
 }
 

@@ -38,6 +38,17 @@ TEST_F(RunningLogTest, RotationDeletesExactlyTheFileOfSevenDaysBefore) {
   EXPECT_TRUE(test::TempDir::Exists(dir.File("LOG20070430.log")));
   EXPECT_FALSE(test::TempDir::Exists(dir.File("LOG20070501.log")));
   EXPECT_TRUE(test::TempDir::Exists(dir.File("LOG20070502.log")));
+
+  // The same day rotates no more; a new run does, from a closed log.
+  test::TempDir::WriteFile(dir.File("LOG20070501.log"), "old");
+  log.Rotate();
+  EXPECT_TRUE(test::TempDir::Exists(dir.File("LOG20070501.log")));
+  log.BeginRun();
+  EXPECT_EQ(log.openName(), "");
+  EXPECT_FALSE(log.WriteLine("between runs"));
+  log.Rotate();
+  EXPECT_FALSE(test::TempDir::Exists(dir.File("LOG20070501.log")));
+  EXPECT_TRUE(log.WriteLine("next run"));
 }
 
 TEST_F(RunningLogTest, SameDayAppendsAndMidnightSwitchesFiles) {

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <stdexcept>
 
 namespace tarnwick::test {
@@ -20,6 +21,7 @@ UniqueFd BoundLoopbackSocket(int& port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
   socklen_t length = sizeof address;
   if (!socket.valid() ||
       ::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
@@ -58,7 +60,8 @@ std::vector<ScriptedSmtpServer::Step> ScriptedSmtpServer::Accepting(int recipien
   return script;
 }
 
-ScriptedSmtpServer::ScriptedSmtpServer(std::vector<Step> script) : script_(std::move(script)) {
+ScriptedSmtpServer::ScriptedSmtpServer(std::vector<Step> script, int port)
+    : script_(std::move(script)), port_(port) {
   listener_ = BoundLoopbackSocket(port_);
   if (::listen(listener_.get(), 4) != 0) throw std::runtime_error("cannot listen");
   thread_ = std::thread([this] { Run(); });

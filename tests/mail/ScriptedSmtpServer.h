@@ -39,7 +39,8 @@ class ScriptedSmtpServer {
   // recipients: greeting, HELO, MAIL, each RCPT, DATA, message, QUIT.
   static std::vector<Step> Accepting(int recipients = 1);
 
-  explicit ScriptedSmtpServer(std::vector<Step> script);
+  // `port` 0: a free port of the system's choosing.
+  explicit ScriptedSmtpServer(std::vector<Step> script, int port = 0);
   ~ScriptedSmtpServer();
   ScriptedSmtpServer(const ScriptedSmtpServer&) = delete;
   ScriptedSmtpServer& operator=(const ScriptedSmtpServer&) = delete;

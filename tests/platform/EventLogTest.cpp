@@ -7,7 +7,7 @@
 namespace tarnwick {
 namespace {
 
-TEST(EventLog, EntriesCarryTheTagTheSeverityAndTheTwoLineBreaks) {
+TEST(EventLog, EntriesCarryTheTagTheSeverityAndTheTextWithoutLeadingLineBreaks) {
   test::SyslogReceiver receiver;
   const EventLog log(receiver.path());
   struct Case {
@@ -21,20 +21,38 @@ TEST(EventLog, EntriesCarryTheTagTheSeverityAndTheTwoLineBreaks) {
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->priority, 8 + c.severity);
     EXPECT_EQ(entry->tag, "Tarnwick");
-    EXPECT_EQ(entry->message, "\r\n\r\n「Tarnwick」は、監視を開始しました。");
+    EXPECT_EQ(entry->message, "「Tarnwick」は、監視を開始しました。");
   }
 }
 
-TEST(EventLog, EmptyTextStillWritesTheLineBreaks) {
+// The event viewer's entry would be the two line breaks alone.
+TEST(EventLog, EmptyTextStillWritesAnEntry) {
   test::SyslogReceiver receiver;
   ASSERT_TRUE(EventLog(receiver.path()).Write(EventType::Information, ""));
-  EXPECT_EQ(receiver.Receive()->message, "\r\n\r\n");
+  const auto entry = receiver.Receive();
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->message, "");
+  ASSERT_TRUE(EventLog(receiver.path()).Write(EventType::Information, "\r\n\n\r"));
+  EXPECT_EQ(receiver.Receive()->message, "");
+}
+
+// rsyslog would write each CR and LF as "#015" and "#012".
+TEST(EventLog, AnEntryIsOneLineWithEachRunOfLineBreaksOneBlank) {
+  test::SyslogReceiver receiver;
+  const EventLog log(receiver.path());
+  ASSERT_TRUE(log.Write(EventType::Warning,
+                        Cp932FromUtf8("「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗"
+                                      "しました。\r\nPermission denied")));
+  EXPECT_EQ(receiver.ReceiveRaw()->find_first_of("\r\n"), std::string::npos);
+  ASSERT_TRUE(log.Write(EventType::Warning, "\r\nfirst\r\n\r\nsecond\nthird\rfourth\r\n"));
+  EXPECT_EQ(receiver.Receive()->message, "first second third fourth");
 }
 
 TEST(EventLog, LongTextIsCutToTheInsertionBuffer) {
   test::SyslogReceiver receiver;
   ASSERT_TRUE(EventLog(receiver.path()).Write(EventType::Warning, std::string(5000, 'x')));
-  EXPECT_EQ(receiver.Receive()->message.size(), EventLog::kInsertionCapacity - 1);
+  // The buffer holds the event viewer's two line breaks too.
+  EXPECT_EQ(receiver.Receive()->message, std::string(EventLog::kInsertionCapacity - 1 - 4, 'x'));
 }
 
 TEST(EventLog, MissingSocketIsAFailure) {

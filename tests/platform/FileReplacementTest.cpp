@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "platform/FileReplacement.h"
+#include "support/OrdinaryUser.h"
+#include "support/SyslogReceiver.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -59,6 +61,50 @@ TEST(FileReplacement, AFailureKeepsTheOldFileAndLeavesNoTemporary) {
   test::TempDir::WriteFile(dir.File("folder/keep"), "x");
   EXPECT_NE(ReplaceFileAtomically(dir.File("folder"), "new"), 0);
   EXPECT_EQ(EntriesIn(dir.path()), 2u);
+}
+
+// Root ignores modes, so the writer runs as an ordinary user who owns the
+// file and may make new files in its folder: the rename alone would go through.
+TEST(FileReplacement, AFileItsOwnerMadeReadOnlyIsNeverReplaced) {
+  TARNWICK_REQUIRE_ROOT();
+  test::TempDir dir;
+  const std::string file = dir.File("list.ls2");
+  test::TempDir::WriteFile(file, "old\r\n");
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  ASSERT_EQ(::chown(file.c_str(), test::kOrdinaryUserId, test::kOrdinaryUserId), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+
+  EXPECT_EQ(test::RunAsOrdinaryUser([&] { return ReplaceFileAtomically(file, "new"); }), EACCES);
+  EXPECT_EQ(test::RunAsOrdinaryUser([&] { return ReplaceFileContents(file, "new"); }), EACCES);
+  EXPECT_EQ(test::TempDir::ReadFile(file), "old\r\n");
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0444u);
+  EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+TEST(FileReplacement, AWritableFileInAFolderThatRefusesNewFilesIsWrittenInPlace) {
+  TARNWICK_REQUIRE_ROOT();
+  test::TempDir dir;
+  const std::string file = dir.File("list.ls2");
+  test::TempDir::WriteFile(file, "old content");
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chown(file.c_str(), test::kOrdinaryUserId, test::kOrdinaryUserId), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+
+  // The atomic way alone is refused by the folder; the file is untouched.
+  EXPECT_EQ(test::RunAsOrdinaryUser([&] { return ReplaceFileAtomically(file, "new"); }), EACCES);
+  EXPECT_EQ(test::TempDir::ReadFile(file), "old content");
+  for (const Durability durability : {Durability::Flushed, Durability::Visible}) {
+    EXPECT_EQ(test::RunAsOrdinaryUser([&] { return ReplaceFileContents(file, "new", durability); }),
+              0);
+    EXPECT_EQ(test::TempDir::ReadFile(file), "new");
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(info.st_uid, test::kOrdinaryUserId);
+  EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
 
 TEST(FileReplacement, TemporariesAreNamedAfterTheirFile) {

@@ -12,7 +12,9 @@
 #include "platform/Messages.h"
 #include "settings/ListFile.h"
 #include "settings/ListFileParser.h"
+#include "support/OrdinaryUser.h"
 #include "support/RecordingPrompt.h"
+#include "support/SyslogReceiver.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -279,19 +281,63 @@ TEST_F(ListFileTest, FailedSaveKeepsThePreviousFile) {
   EXPECT_FALSE(WriteListFile(dir.File("no/such.ls2"), TwoComputers(), prompt));
   EXPECT_EQ(prompt.shown().at(1).text, dir.File("no/such.ls2") + Sjis(" が見つかりませんでした。"));
 
-  // A folder without write permission, where permissions apply.
-  if (::geteuid() != 0) {
-    ::chmod(dir.path().c_str(), 0500);
-    EXPECT_FALSE(WriteListFile(path, TwoComputers(), prompt));
-    ::chmod(dir.path().c_str(), 0700);
-    EXPECT_EQ(test::TempDir::ReadFile(path), old);
-  }
-
   // A successful save replaces the file and keeps its permissions.
   ASSERT_TRUE(WriteListFile(path, TwoComputers(), prompt));
   struct stat after {};
   ASSERT_EQ(::stat(path.c_str(), &after), 0);
   EXPECT_EQ(after.st_mode & 0777, 0640U);
+  EXPECT_EQ(EntriesInFolder(dir.path()), "list.ls2;");
+}
+
+// Root ignores modes, so the saves below run as an ordinary user who owns
+// the list file.
+TEST_F(ListFileTest, AListFileItsOwnerMadeReadOnlyIsRefusedAndKeptAsItWas) {
+  TARNWICK_REQUIRE_ROOT();
+  const std::string old = "ZNRQ\r\nprevious\r\n";
+  test::TempDir::WriteFile(path, old);
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  ASSERT_EQ(::chown(path.c_str(), test::kOrdinaryUserId, test::kOrdinaryUserId), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+
+  // The prompt lives in the child: it answers through its exit code.
+  const int result = test::RunAsOrdinaryUser([&] {
+    if (WriteListFile(path, TwoComputers(), prompt)) return 1;
+    if (prompt.shown().size() != 1) return 2;
+    if (prompt.shown()[0].text != path + Sjis(" へのｱｸｾｽは拒否されました。")) return 3;
+    if (prompt.shown()[0].caption != Text(Msg::CaptionError)) return 4;
+    return prompt.shown()[0].icon == PromptIcon::Error ? 0 : 5;
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(test::TempDir::ReadFile(path), old);
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0444U);
+  EXPECT_EQ(EntriesInFolder(dir.path()), "list.ls2;");
+}
+
+TEST_F(ListFileTest, AWritableListFileInAFolderThatRefusesNewFilesIsSavedInPlace) {
+  TARNWICK_REQUIRE_ROOT();
+  test::TempDir::WriteFile(path, "ZNRQ\r\nprevious\r\n");
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chown(path.c_str(), test::kOrdinaryUserId, test::kOrdinaryUserId), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+
+  const int result = test::RunAsOrdinaryUser([&] {
+    if (!WriteListFile(path, TwoComputers(), prompt)) return 1;
+    return prompt.shown().empty() ? 0 : 2;
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(test::TempDir::ReadFile(path), FormatListFile(TwoComputers()));
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600U);
+  EXPECT_EQ(info.st_uid, test::kOrdinaryUserId);
+  EXPECT_EQ(EntriesInFolder(dir.path()), "list.ls2;");
+
+  // A new file cannot be made there, in place or otherwise.
+  const std::string fresh = dir.File("fresh.ls2");
+  EXPECT_EQ(test::RunAsOrdinaryUser([&] { return WriteListFile(fresh, TwoComputers(), prompt); }),
+            0);
   EXPECT_EQ(EntriesInFolder(dir.path()), "list.ls2;");
 }
 

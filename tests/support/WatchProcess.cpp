@@ -68,9 +68,12 @@ WatchProcess::~WatchProcess() {
   }
 }
 
-bool WatchProcess::Start(const std::vector<std::string>& arguments) {
+bool WatchProcess::Start(const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& launcher) {
+  exitCode_.reset();
   std::vector<std::string> env = MergedEnvironment(environment_);
-  std::vector<std::string> args = {dir_.File("tarnwick-watch")};
+  std::vector<std::string> args = launcher;
+  args.push_back(dir_.File("tarnwick-watch"));
   args.insert(args.end(), arguments.begin(), arguments.end());
 
   posix_spawn_file_actions_t actions;
@@ -79,8 +82,8 @@ bool WatchProcess::Start(const std::vector<std::string>& arguments) {
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, dir_.File("stderr").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int result = posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, Pointers(args).data(),
-                                 Pointers(env).data());
+  const int result = posix_spawnp(&pid_, args[0].c_str(), &actions, nullptr, Pointers(args).data(),
+                                  Pointers(env).data());
   posix_spawn_file_actions_destroy(&actions);
   if (result != 0) {
     pid_ = -1;

@@ -29,7 +29,10 @@ class WatchProcess {
   WatchProcess& operator=(const WatchProcess&) = delete;
 
   // False (with the reason in stderr of the test) when it could not start.
-  bool Start(const std::vector<std::string>& arguments);
+  // A `launcher` (e.g. {"timeout", "-s", "TERM", "2"}, looked up in PATH)
+  // runs the watcher as its child; Exited then gives the launcher's code.
+  bool Start(const std::vector<std::string>& arguments,
+             const std::vector<std::string>& launcher = {});
 
   // Waits until standard output holds every text, or `timeout` has passed.
   bool WaitForOutput(const std::vector<std::string>& texts, std::chrono::milliseconds timeout);
