@@ -366,8 +366,8 @@ TEST_F(SmtpClientTest, ServerTextNamesHostAndService) {
 }
 
 // A minimal image has no /etc/services: "smtp" is then an unknown service,
-// and the session tries port 25 as Part 2.2 says. The server listens on
-// port 25 of a private loopback, so nothing outside is ever tried.
+// and the session tries port 25, as it always has for a server without a port. The server listens
+// on port 25 of a private loopback, so nothing outside is ever tried.
 TEST_F(SmtpClientTest, WithoutAServicesDatabaseAServerWithoutPortIsReachedOnPort25) {
   TARNWICK_REQUIRE_ROOT();
   test::TempDir etc;
