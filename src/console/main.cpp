@@ -70,7 +70,7 @@ int Watch(const std::string& listFile) {
   SystemClock clock;
   ThreadSleeper sleeper;
   CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
-                                         ProgramDirectory()},
+                                         RunningLogFolder()},
                       [&](RunningLog& log) {
                         return std::make_unique<AlertDispatcher>(settings, notifier, log, sleeper);
                       });

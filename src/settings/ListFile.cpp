@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <optional>
 
@@ -55,7 +56,10 @@ void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg o
   if (error == ENOENT || error == ENOTDIR) id = Msg::ListFileNotFound;
   if (error == EACCES || error == EPERM || error == EROFS) id = Msg::ListFileAccessDenied;
   // File names are UTF-8 on this system; the message is CP932.
-  prompt.Show(FormatText(id, {Cp932FromUtf8(path)}), Text(Msg::CaptionError), PromptIcon::Error);
+  std::string text = FormatText(id, {Cp932FromUtf8(path)});
+  // The general messages name no cause: add the system's (a full disk, ...).
+  if (id == otherwise && error != 0) text += " (" + Cp932FromUtf8(std::strerror(error)) + ")";
+  prompt.Show(text, Text(Msg::CaptionError), PromptIcon::Error);
 }
 
 void ShowCaution(UserPrompt& prompt, const std::string& text) {

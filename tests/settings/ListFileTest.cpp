@@ -219,7 +219,8 @@ TEST_F(ListFileTest, UnreadableFilesAreReportedWithTheirPath) {
   EXPECT_EQ(shown[0].text, missing + Sjis(" が見つかりませんでした。"));
   EXPECT_EQ(shown[0].caption, Text(Msg::CaptionError));
   EXPECT_EQ(shown[0].icon, PromptIcon::Error);
-  EXPECT_EQ(shown[1].text, dir.path() + Sjis(" の読み込み中にエラーが発生しました。"));
+  EXPECT_EQ(shown[1].text,
+            dir.path() + Sjis(" の読み込み中にエラーが発生しました。 (Is a directory)"));
 
   // File names are UTF-8 on disk and CP932 in the message.
   EXPECT_EQ(ReadListFile(dir.File("無い.ls2"), prompt).status, ListReadStatus::OpenFailed);
@@ -274,7 +275,8 @@ TEST_F(ListFileTest, FailedSaveKeepsThePreviousFile) {
   EXPECT_EQ(test::TempDir::ReadFile(path), old);
   EXPECT_EQ(EntriesInFolder(dir.path()), "list.ls2;");  // no temporary file left
   ASSERT_EQ(prompt.shown().size(), 1U);
-  EXPECT_EQ(prompt.shown()[0].text, path + Sjis(" への書き込み中にエラーが発生しました。"));
+  EXPECT_EQ(prompt.shown()[0].text,
+            path + Sjis(" への書き込み中にエラーが発生しました。 (File too large)"));
   EXPECT_EQ(prompt.shown()[0].icon, PromptIcon::Error);
 
   // A folder that does not exist.
