@@ -179,6 +179,10 @@ void CMainFrame::CreateStatusBar() {
 }
 
 void CMainFrame::CreateContextMenu() {
+  // Menus show no icons, except add and delete, which carry theirs in the
+  // list's pop-up (the application turns menu icons off).
+  action(CommandId::Add)->setIconVisibleInMenu(true);
+  action(CommandId::Delete)->setIconVisibleInMenu(true);
   auto* menu = new QMenu(this);
   for (CommandId id : {CommandId::Add, CommandId::Delete, CommandId::Edit})
     menu->addAction(action(id));

@@ -9,6 +9,7 @@
 int main(int argc, char** argv) {
   // Before any thread exists, Qt's own included.
   tarnwick::StopSignalNotifier::Block();
+  QApplication::setAttribute(Qt::AA_DontShowIconsInMenus);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnwick"));
   QApplication::setDesktopFileName(QStringLiteral("tarnwick"));
