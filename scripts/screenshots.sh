@@ -8,4 +8,4 @@ bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 export TARNWICK_REGISTRY
 TARNWICK_REGISTRY=$(mktemp -d)/registry.reg
 QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 1280x900x24' \
-  build/tests/screens/tarnwick-screens docs/screenshots "$@"
+  build/tools/screens/tarnwick-screens docs/screenshots "$@"

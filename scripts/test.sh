@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 # One format for the tree.
-find src tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run --Werror
+find src tests bench tools \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run --Werror
 
 bash scripts/build.sh build -DTARNWICK_WERROR=ON
 ctest --test-dir build --output-on-failure --timeout 300
