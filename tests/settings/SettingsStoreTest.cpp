@@ -48,6 +48,7 @@ const std::vector<NumberField> kNumbers = {
     {"EnableHtml", &AppSettings::EnableHtml},
     {"DisableHtmlDetail", &AppSettings::DisableHtmlDetail},
     {"DisableHtmlReload", &AppSettings::DisableHtmlReload},
+    {"ParallelChecks", &AppSettings::ParallelChecks},
 };
 const std::vector<TextField> kMainTexts = {
     {"PreloadFile", &AppSettings::PreloadFile},
