@@ -342,7 +342,7 @@ TEST_F(SettingsStoreTest, AValueThatCannotBeWrittenShowsTheCaptionOfItsKind) {
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
   EXPECT_EQ(codes,
-            std::string(13, '2') + std::string(7, '3') + std::string(6, '2') + std::string(8, '3'));
+            std::string(13, '2') + std::string(7, '3') + std::string(7, '2') + std::string(8, '3'));
   EXPECT_EQ(test::TempDir::ReadFile(path), before);
 }
 
