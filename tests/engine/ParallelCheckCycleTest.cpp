@@ -166,7 +166,8 @@ TEST(ParallelCheckCycle, StopDuringProbesEndsTheWatchWithoutResults) {
 // The run starts at 10:00 and the first attempt's clock reads 09:00.
 TEST(ParallelCheckCycle, AClockSetBackStopsAParallelPassAfterItsMessage) {
   struct BackwardsClock final : Clock {
-    std::time_t Now() const override { return MakeLocalTime(2007, 5, 8, reads++ == 0 ? 10 : 9); }
+    std::time_t Now() const override { return reads++ == 0 ? start : start - 3600; }
+    const std::time_t start = MakeLocalTime(2007, 5, 8, 10);
     mutable std::atomic<int> reads{0};
   } backwards;
   MixedWatch watch(4);
