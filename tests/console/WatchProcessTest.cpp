@@ -13,7 +13,6 @@
 
 #include "platform/CodePage.h"
 #include "support/LoopbackListener.h"
-#include "support/NetNamespace.h"
 #include "support/SyslogReceiver.h"
 #include "support/TempDir.h"
 #include "support/WatchProcess.h"
@@ -126,27 +125,6 @@ TEST_F(WatchProcessTest, RepeatedSigtermEndsInOrder) {
   std::this_thread::sleep_for(100ms);
   watch.Signal(SIGTERM);
   endedInOrder("SIGTERM twice", started);
-}
-
-// SIGTERM while a port check waits for a host that drops its SYNs (a 45 s
-// wait) ends the watch at once, with nothing concluded about that row.
-TEST_F(WatchProcessTest, SigtermDuringALongPortCheckEndsAtOnce) {
-  TARNWICK_REQUIRE_ROOT();
-  NetNamespace host;
-  host.AddNftRule("input", "tcp dport 9 drop");
-  const std::string row = "dropped (" + host.address() + ") ";
-  WriteFiles("ZNRQ\r\ndropped," + host.address() + ",,CUSTOM,9,,,,," + Cp932FromUtf8("○") +
-             ",,,,,\r\n");
-  const std::time_t started = std::time(nullptr);
-  ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
-  ASSERT_TRUE(watch.WaitForOutput({row + "不明"}, 20s)) << watch.Stderr();
-  std::this_thread::sleep_for(500ms);
-  watch.Signal(SIGTERM);
-  EXPECT_EQ(watch.Exited(3s), std::optional<int>(0)) << watch.Stderr();
-  EXPECT_EQ(watch.Stdout().find(row + "×"), std::string::npos) << watch.Stdout();
-  const std::string log = watch.RunningLogText(started);
-  EXPECT_EQ(log.find("PORT接続失敗"), std::string::npos) << log;
-  EXPECT_TRUE(log.ends_with(" : 「Tarnwick」は、監視を終了しました。\r\n")) << log;
 }
 
 TEST_F(WatchProcessTest, ABadListFileGetsItsMessageAndExitCodeOne) {
