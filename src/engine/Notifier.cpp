@@ -36,7 +36,7 @@ bool Notifier::PingProbe(std::string_view address) {
   if (destination == kAllOnesAddress) return false;
   const IcmpStatus status =
       IcmpEcho().Echo(destination, settings().PingTimeOut, WatchStopEvent().fd());
-  if (status == IcmpStatus::Interrupted) MarkProbeInterrupted();
+  if (status == IcmpStatus::Interrupted) probeInterrupted = true;
   return status == IcmpStatus::Success;
 }
 
@@ -46,7 +46,7 @@ bool Notifier::PortProbe(std::string_view address, int port) {
   if (destination == kAllOnesAddress || port < 0 || port > 65535) return false;
   const TcpConnectResult result = TcpConnectOnce(destination, static_cast<std::uint16_t>(port),
                                                  options().portProbeBound, WatchStopEvent().fd());
-  if (result == TcpConnectResult::Interrupted) MarkProbeInterrupted();
+  if (result == TcpConnectResult::Interrupted) probeInterrupted = true;
   return result == TcpConnectResult::Connected;
 }
 
@@ -60,10 +60,6 @@ ProbeResult Notifier::PortAttempt(std::string_view address, int port) {
   probeInterrupted = false;
   const bool answered = PortProbe(address, port);
   return ResultOf(answered);
-}
-
-void Notifier::MarkProbeInterrupted() {
-  probeInterrupted = true;
 }
 
 std::string Notifier::RefreshComputerName(std::string_view address) {

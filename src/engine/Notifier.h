@@ -51,10 +51,6 @@ class Notifier {
                        std::string_view body);
 
  protected:
-  // For probes of a subclass: their answer is false, and the attempt that
-  // called them counts as interrupted.
-  static void MarkProbeInterrupted();
-
   const AppSettings& settings() const { return settings_; }
   UserPrompt& prompt() const { return prompt_; }
   const NotifierOptions& options() const { return options_; }
