@@ -13,7 +13,7 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # the real peers the tests talk to
-  iproute2 nftables iputils-ping procps samba smbclient python3 python3-aiosmtpd
+  iproute2 nftables iputils-ping fping procps samba smbclient python3 python3-aiosmtpd
 )
 
 missing=()

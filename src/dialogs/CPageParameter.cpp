@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kRetryDigits = 2;
 constexpr int kIntervalDigits = 3;
+constexpr int kParallelDigits = 3;
+constexpr int kMostParallelChecks = 256;
 
 int CheckedValue(const QCheckBox* box) {
   return box->isChecked() ? 1 : 0;
@@ -27,6 +29,7 @@ CPageParameter::CPageParameter(AppSettings& settings, UserPrompt& prompt, QWidge
     : CSettingsPage(QStringLiteral("パラメータ"), settings, prompt, parent),
       retry_(MakeDigitsEdit(kRetryDigits, this)),
       interval_(MakeDigitsEdit(kIntervalDigits, this)),
+      parallel_(MakeDigitsEdit(kParallelDigits, this)),
       beep_(new QCheckBox(QStringLiteral("ダウン検出時にビープ音を鳴らす"), this)),
       noLogo_(new QCheckBox(QStringLiteral("起動時にロゴを表示しない"), this)),
       resolve_(new QCheckBox(QStringLiteral("ホスト名の解決を毎回行う"), this)),
@@ -43,6 +46,9 @@ CPageParameter::CPageParameter(AppSettings& settings, UserPrompt& prompt, QWidge
   numbers->addWidget(new QLabel(QStringLiteral("監視間隔"), this), 1, 0);
   numbers->addWidget(interval_, 1, 1);
   numbers->addWidget(new QLabel(QStringLiteral("分"), this), 1, 2);
+  numbers->addWidget(new QLabel(QStringLiteral("同時に確認する台数"), this), 2, 0);
+  numbers->addWidget(parallel_, 2, 1);
+  numbers->addWidget(new QLabel(QStringLiteral("台 (0は一台ずつ確認)"), this), 2, 2);
   numbers->setColumnStretch(3, 1);
   numbers->addWidget(defaults_, 0, 4);
 
@@ -69,7 +75,7 @@ CPageParameter::CPageParameter(AppSettings& settings, UserPrompt& prompt, QWidge
   layout->addLayout(logRow);
   layout->addStretch();
 
-  for (QLineEdit* edit : {retry_, interval_, preload_})
+  for (QLineEdit* edit : {retry_, interval_, parallel_, preload_})
     MarkChangedOnEdit(edit);
   for (QCheckBox* box : {beep_, noLogo_, resolve_, autoStart_, runningLog_})
     MarkChangedOnToggle(box);
@@ -81,6 +87,7 @@ void CPageParameter::Fill() {
   SetFieldText(preload_, settings().PreloadFile);
   interval_->setText(QString::number(settings().CheckInterval));
   retry_->setText(QString::number(settings().MaxRetry));
+  parallel_->setText(QString::number(settings().ParallelChecks));
   autoStart_->setChecked(settings().AutoStart != 0);
   noLogo_->setChecked(settings().DontShowLogo != 0);
   beep_->setChecked(settings().BeepToAlert != 0);
@@ -92,6 +99,7 @@ void CPageParameter::RestoreDefaults() {
   // The button's own values (the store's default for a missing retry count is 5).
   interval_->setText(QStringLiteral("1"));
   retry_->setText(QStringLiteral("4"));
+  parallel_->setText(QStringLiteral("0"));
   resolve_->setChecked(false);
   runningLog_->setChecked(false);
   MarkChanged();
@@ -111,7 +119,11 @@ bool CPageParameter::Apply() {
     return Refuse(
         QStringLiteral("ログがあふれるため、監視間隔が 0分の場合にはログは取得できません。"
                        "1分以上を指定してください。"));
+  const int parallel = LeadingDecimal(parallel_->text());
+  if (parallel > kMostParallelChecks)
+    return Refuse(QStringLiteral("同時に確認する台数には0から256までの値を設定してください。"));
   settings().CheckInterval = interval;
+  settings().ParallelChecks = parallel;
   settings().MaxRetry = LeadingDecimal(retry_->text());
   settings().AutoStart = CheckedValue(autoStart_);
   settings().DontShowLogo = CheckedValue(noLogo_);

@@ -8,8 +8,8 @@ class QPushButton;
 
 namespace tarnwick {
 
-// "パラメータ": retries, check interval, the start-up switches, the preload
-// file and the running log.
+// "パラメータ": retries, check interval, how many rows are probed at once, the
+// start-up switches, the preload file and the running log.
 class CPageParameter : public CSettingsPage {
   Q_OBJECT
 
@@ -20,6 +20,7 @@ class CPageParameter : public CSettingsPage {
 
   QLineEdit* retryEdit() const { return retry_; }
   QLineEdit* intervalEdit() const { return interval_; }
+  QLineEdit* parallelEdit() const { return parallel_; }
   QCheckBox* beepBox() const { return beep_; }
   QCheckBox* noLogoBox() const { return noLogo_; }
   QCheckBox* resolveBox() const { return resolve_; }
@@ -38,6 +39,7 @@ class CPageParameter : public CSettingsPage {
 
   QLineEdit* retry_;
   QLineEdit* interval_;
+  QLineEdit* parallel_;
   QCheckBox* beep_;
   QCheckBox* noLogo_;
   QCheckBox* resolve_;

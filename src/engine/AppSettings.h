@@ -45,6 +45,8 @@ struct AppSettings {
   std::string HtmlReloadMinutes;
   int DisableHtmlDetail = 0;
   int DisableHtmlReload = 0;
+  // How many rows a pass probes at once; 0 checks one row at a time.
+  int ParallelChecks = 0;
 
   // Message key "SOFTWARE\KORVALE\ZNRQ\MSG".
   std::string DownMsgJp;

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <optional>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "engine/LogOnlyAlerts.h"
 #include "engine/WatchState.h"
@@ -18,6 +20,8 @@ namespace {
 constexpr long long kMinutesPerDay = 1440;
 constexpr int kSecondsPerMinute = 60;
 constexpr int kPollStepMs = 1000;
+// More probes at once than this only add threads.
+constexpr int kMostParallelChecks = 256;
 
 // Before this date the clock cannot be right.
 std::time_t EarliestValidTime() {
@@ -106,6 +110,7 @@ CCheckThread::~CCheckThread() {
 
 bool CCheckThread::Start() {
   if (thread_.joinable()) return false;
+  ArmWatchStopEvent();
   // Running before the thread exists: a cycle that ends at once must not have
   // its Idle overwritten.
   MonitorState = MonitorStateValue::Running;
@@ -144,8 +149,13 @@ int CCheckThread::Run() {
 
   for (;;) {
     if (settings.RunningLog == 1) log_.Rotate();
-    for (int row = 0; row < rowCount; ++row) {
-      if (CheckRow(row, runStart) == Outcome::Ended) return 1;
+    const int workers = std::min(settings.ParallelChecks, kMostParallelChecks);
+    if (workers > 0) {
+      if (CheckRowsInParallel(rowCount, workers, runStart) == Outcome::Ended) return 1;
+    } else {
+      for (int row = 0; row < rowCount; ++row) {
+        if (CheckRow(row, runStart) == Outcome::Ended) return 1;
+      }
     }
     if (settings.EnableHtml == 1) html_.WriteReportPage();
     if (WaitForNextPass(rowCount) == Outcome::Ended) return 1;
@@ -179,14 +189,100 @@ CCheckThread::Outcome CCheckThread::CheckRow(int row, std::time_t runStart) {
       EndByStopBeforeAttempt();
       return Outcome::Ended;
     }
-    answered = Probe(entry);
+    const ProbeResult result = Probe(entry);
+    // A probe cut short by the stop has no result: the stop ends the cycle
+    // as if it had come just before this attempt.
+    if (result == ProbeResult::Interrupted) {
+      EndByStopBeforeAttempt();
+      return Outcome::Ended;
+    }
+    answered = result == ProbeResult::Answered;
     if (answered || attempt > maxRetry) break;
   }
 
+  return FinishRow(row, entry, answered, checkTime);
+}
+
+CCheckThread::Outcome CCheckThread::FinishRow(int row, const ComputerEntry& entry, bool answered,
+                                              const std::string& checkTime) {
   if (ApplyTransition(row, entry, answered, checkTime) == Outcome::Ended) return Outcome::Ended;
   services_.rows.WriteField(row, Field::LastCheckTime, checkTime);
   services_.rows.RedrawRow(row);
   return Outcome::Continue;
+}
+
+// The probes of every row run at once, within `workers`; this thread commits
+// each row in order exactly as CheckRow would, waiting only where a row's
+// attempt has not come back yet. Which rows the daily pause covers is
+// decided as the pass starts.
+CCheckThread::Outcome CCheckThread::CheckRowsInParallel(int rowCount, int workers,
+                                                        std::time_t runStart) {
+  const AppSettings& settings = services_.settings;
+  std::vector<bool> paused(static_cast<std::size_t>(rowCount), false);
+  std::vector<ComputerEntry> entries;
+  std::vector<ProbeTarget> targets;
+  for (int row = 0; row < rowCount; ++row) {
+    if (settings.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
+      paused[static_cast<std::size_t>(row)] = true;
+      continue;
+    }
+    const ComputerEntry& entry = entries.emplace_back(services_.rows.ReadRow(row));
+    targets.push_back({entry[Field::IpAddress], entry.Method(), entry.PortNumber()});
+  }
+
+  ParallelProbes probes(services_.notifier, services_.clock, std::move(targets),
+                        {.workers = workers,
+                         .maxRetry = settings.MaxRetry,
+                         .refreshNames = settings.ResolveNameEverytime == 1});
+  probes.Start();
+  std::size_t index = 0;
+  for (int row = 0; row < rowCount; ++row) {
+    if (paused[static_cast<std::size_t>(row)]) {
+      LogUnavailableWindow();
+      if (StopRequested == 1) return EndInParallel(probes);
+      continue;
+    }
+    if (CommitRow(row, entries[index], index, probes, runStart) == Outcome::Ended) {
+      return Outcome::Ended;
+    }
+    ++index;
+  }
+  return Outcome::Continue;
+}
+
+CCheckThread::Outcome CCheckThread::CommitRow(int row, ComputerEntry& entry, std::size_t index,
+                                              ParallelProbes& probes, std::time_t runStart) {
+  if (services_.settings.ResolveNameEverytime == 1) {
+    entry[Field::ComputerName] =
+        std::string(CutToReadLimit(Field::ComputerName, probes.AwaitName(index)));
+    services_.rows.WriteField(row, Field::ComputerName, entry[Field::ComputerName]);
+  }
+  log_.WriteLine(RowLogLine(entry));
+
+  bool answered = false;
+  std::string checkTime;
+  const long long maxRetry = services_.settings.MaxRetry;
+  for (long long attempt = 1;; ++attempt) {
+    const std::optional<std::time_t> started = probes.AwaitAttemptStart(index, attempt);
+    services_.rows.WriteField(row, Field::Status, CheckingText(attempt));
+    const std::time_t now = started.value_or(services_.clock.Now());
+    checkTime = FormatLocalTime(now);
+    CheckTheClock(now, runStart);
+    if (StopRequested == 1 || !started) return EndInParallel(probes);
+    const ProbeResult result = probes.AwaitAttemptResult(index, attempt);
+    if (result == ProbeResult::Interrupted) return EndInParallel(probes);
+    LogProbeResult(entry, result);
+    answered = result == ProbeResult::Answered;
+    if (answered || attempt > maxRetry) break;
+  }
+  return FinishRow(row, entry, answered, checkTime);
+}
+
+CCheckThread::Outcome CCheckThread::EndInParallel(ParallelProbes& probes) {
+  // Before WatchEnded clears the stop event that wakes the probes in flight.
+  probes.Cancel();
+  EndByStopBeforeAttempt();
+  return Outcome::Ended;
 }
 
 bool CCheckThread::InUnavailableWindow() const {
@@ -213,28 +309,34 @@ ComputerEntry CCheckThread::ReadRowForCheck(int row) {
   return entry;
 }
 
-bool CCheckThread::Probe(const ComputerEntry& entry) {
+ProbeResult CCheckThread::Probe(const ComputerEntry& entry) {
   const std::string& address = entry[Field::IpAddress];
+  const ProbeResult result = entry.Method() == CheckMethod::Ping
+                                 ? services_.notifier.PingAttempt(address)
+                                 : services_.notifier.PortAttempt(address, entry.PortNumber());
+  if (result != ProbeResult::Interrupted) LogProbeResult(entry, result);
+  return result;
+}
+
+void CCheckThread::LogProbeResult(const ComputerEntry& entry, ProbeResult result) {
+  const bool answered = result == ProbeResult::Answered;
   if (entry.Method() == CheckMethod::Ping) {
-    const bool answered = services_.notifier.PingProbe(address);
     log_.WriteLine(Text(answered ? Msg::PingAnswered : Msg::PingNoAnswer));
-    return answered;
+  } else {
+    log_.WriteLine(Text(answered ? Msg::PortConnected : Msg::PortFailed));
   }
-  const bool answered = services_.notifier.PortProbe(address, entry.PortNumber());
-  log_.WriteLine(Text(answered ? Msg::PortConnected : Msg::PortFailed));
-  return answered;
 }
 
 void CCheckThread::CheckTheClock(std::time_t now, std::time_t runStart) {
   if (now < EarliestValidTime()) {
     services_.prompt.Show(Text(Msg::ClockBeforeValidDate), Text(Msg::CaptionConfirm),
                           PromptIcon::None);
-    StopRequested = 1;
+    RaiseStopFromCycle();
   }
   if (runStart > now) {
     services_.prompt.Show(Text(Msg::ClockRanBackwards), Text(Msg::CaptionConfirm),
                           PromptIcon::None);
-    StopRequested = 1;
+    RaiseStopFromCycle();
   }
 }
 

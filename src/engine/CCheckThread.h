@@ -11,6 +11,7 @@
 #include "engine/ComputerEntry.h"
 #include "engine/HtmlReport.h"
 #include "engine/Notifier.h"
+#include "engine/ParallelProbes.h"
 #include "engine/RowAccess.h"
 #include "engine/RunningLog.h"
 #include "platform/Beeper.h"
@@ -72,10 +73,17 @@ class CCheckThread {
 
   void RunOnThread();
   Outcome CheckRow(int row, std::time_t runStart);
+  Outcome CheckRowsInParallel(int rowCount, int workers, std::time_t runStart);
+  Outcome CommitRow(int row, ComputerEntry& entry, std::size_t index, ParallelProbes& probes,
+                    std::time_t runStart);
+  Outcome EndInParallel(ParallelProbes& probes);
+  Outcome FinishRow(int row, const ComputerEntry& entry, bool answered,
+                    const std::string& checkTime);
   bool InUnavailableWindow() const;
   void LogUnavailableWindow();
   ComputerEntry ReadRowForCheck(int row);
-  bool Probe(const ComputerEntry& entry);
+  ProbeResult Probe(const ComputerEntry& entry);
+  void LogProbeResult(const ComputerEntry& entry, ProbeResult result);
   void CheckTheClock(std::time_t now, std::time_t runStart);
   Outcome ApplyTransition(int row, const ComputerEntry& entry, bool answered,
                           const std::string& checkTime);

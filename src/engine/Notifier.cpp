@@ -1,5 +1,6 @@
 #include "engine/Notifier.h"
 
+#include "engine/WatchState.h"
 #include "mail/MailEnvironment.h"
 #include "mail/SmtpClient.h"
 #include "platform/Clock.h"
@@ -10,6 +11,18 @@
 #include "platform/TcpConnect.h"
 
 namespace tarnwick {
+namespace {
+
+// The probes keep their true/false signature, which subclasses override; the
+// interruption travels beside it on the thread that runs the attempt.
+thread_local bool probeInterrupted = false;
+
+ProbeResult ResultOf(bool answered) {
+  if (answered) return ProbeResult::Answered;
+  return probeInterrupted ? ProbeResult::Interrupted : ProbeResult::NoAnswer;
+}
+
+}  // namespace
 
 Notifier::Notifier(const AppSettings& settings, UserPrompt& prompt, NotifierOptions options)
     : settings_(settings),
@@ -21,14 +34,32 @@ bool Notifier::PingProbe(std::string_view address) {
   // Text that is no address must not turn into a broadcast ping.
   const std::uint32_t destination = InetAddr(address);
   if (destination == kAllOnesAddress) return false;
-  return IcmpEcho().Echo(destination, settings().PingTimeOut) == IcmpStatus::Success;
+  const IcmpStatus status =
+      IcmpEcho().Echo(destination, settings().PingTimeOut, WatchStopEvent().fd());
+  if (status == IcmpStatus::Interrupted) probeInterrupted = true;
+  return status == IcmpStatus::Success;
 }
 
 bool Notifier::PortProbe(std::string_view address, int port) {
   const std::uint32_t destination = InetAddr(address);
   // A port beyond 16 bits would wrap round to another service's port.
   if (destination == kAllOnesAddress || port < 0 || port > 65535) return false;
-  return TcpConnectOnce(destination, static_cast<std::uint16_t>(port), options().portProbeBound);
+  const TcpConnectResult result = TcpConnectOnce(destination, static_cast<std::uint16_t>(port),
+                                                 options().portProbeBound, WatchStopEvent().fd());
+  if (result == TcpConnectResult::Interrupted) probeInterrupted = true;
+  return result == TcpConnectResult::Connected;
+}
+
+ProbeResult Notifier::PingAttempt(std::string_view address) {
+  probeInterrupted = false;
+  const bool answered = PingProbe(address);
+  return ResultOf(answered);
+}
+
+ProbeResult Notifier::PortAttempt(std::string_view address, int port) {
+  probeInterrupted = false;
+  const bool answered = PortProbe(address, port);
+  return ResultOf(answered);
 }
 
 std::string Notifier::RefreshComputerName(std::string_view address) {

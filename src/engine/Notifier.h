@@ -18,6 +18,10 @@ struct NotifierOptions {
   std::string syslogSocket;
 };
 
+// One attempt of a probe as the check cycle sees it. Interrupted is no
+// answer at all: the stop event ended the wait.
+enum class ProbeResult { Answered, NoAnswer, Interrupted };
+
 // The program's outward operations: the probes, the event log, net send and
 // mail. Keeps no state between calls. Its operations are virtual so that a
 // test can stand in for the network.
@@ -30,6 +34,12 @@ class Notifier {
   virtual bool PingProbe(std::string_view address);
   // One TCP connect, closed at once; true when the connection was opened.
   virtual bool PortProbe(std::string_view address, int port);
+  // The probes as the check cycle calls them: the overridable probe above,
+  // and whether the stop event cut its wait short. Safe on several threads at
+  // once when the probes are.
+  ProbeResult PingAttempt(std::string_view address);
+  ProbeResult PortAttempt(std::string_view address, int port);
+
   // The reverse lookup's host name, or "unknown hostname".
   virtual std::string RefreshComputerName(std::string_view address);
 

@@ -238,16 +238,22 @@ std::optional<IcmpStatus> ReadQueuedError(int fd, const IcmpReplyParser& parser)
 }
 
 IcmpStatus AwaitAnswer(int fd, IcmpSocketKind kind, const IcmpReplyParser& parser,
-                       SteadyClock::time_point deadline) {
+                       SteadyClock::time_point deadline, int stopFd) {
   for (;;) {
     // Once the time is up, what has already arrived is still looked at.
     const auto remaining = std::max(deadline - SteadyClock::now(), SteadyClock::duration::zero());
-    pollfd watched{fd, POLLIN, 0};
+    // poll() skips a negative descriptor, so no stop event costs nothing.
+    std::array<pollfd, 2> polled{{{fd, POLLIN, 0}, {stopFd, POLLIN, 0}}};
+    const pollfd& watched = polled[0];
     const timespec wait = ToTimespec(remaining);
-    const int ready = ::ppoll(&watched, 1, &wait, nullptr);
+    const int ready = ::ppoll(polled.data(), polled.size(), &wait, nullptr);
     if (ready < 0 && errno != EINTR) return IcmpStatus::GeneralFailure;
     if (ready == 0 && remaining == SteadyClock::duration::zero()) return IcmpStatus::TimedOut;
     if (ready <= 0) continue;
+    if ((polled[1].revents & POLLIN) != 0) return IcmpStatus::Interrupted;
+    // A stop event that broke cannot wake anyone: stop watching it.
+    if (polled[1].revents != 0) stopFd = -1;
+    if (watched.revents == 0) continue;
     // Hang-up or a closed descriptor: nothing will ever arrive.
     if ((watched.revents & (POLLERR | POLLIN)) == 0) return IcmpStatus::GeneralFailure;
     if ((watched.revents & POLLERR) != 0) {
@@ -261,7 +267,7 @@ IcmpStatus AwaitAnswer(int fd, IcmpSocketKind kind, const IcmpReplyParser& parse
 
 }  // namespace
 
-IcmpStatus IcmpEcho::Echo(std::uint32_t destination, int timeoutMs) const {
+IcmpStatus IcmpEcho::Echo(std::uint32_t destination, int timeoutMs, int stopFd) const {
   if (destination == kAllOnesAddress || destination == 0) return IcmpStatus::BadDestination;
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
 
@@ -292,7 +298,7 @@ IcmpStatus IcmpEcho::Echo(std::uint32_t destination, int timeoutMs) const {
     if (!identifier) return IcmpStatus::GeneralFailure;
     key.identifier = *identifier;
   }
-  return AwaitAnswer(socket.get(), kind, IcmpReplyParser(key), deadline);
+  return AwaitAnswer(socket.get(), kind, IcmpReplyParser(key), deadline, stopFd);
 }
 
 UniqueFd IcmpEcho::OpenSocket(IcmpSocketKind kind, IcmpSocketKind* opened) {

@@ -27,6 +27,8 @@ enum class IcmpStatus : int {
   SourceQuench = 11016,
   BadDestination = 11018,
   GeneralFailure = 11050,
+  // No Windows code: the stop event ended the wait before any answer.
+  Interrupted = -1,
 };
 
 // One ICMP echo request (TTL 255, no data) and the wait for its answer.
@@ -38,8 +40,10 @@ class IcmpEcho {
 
   // `destination` in network byte order. Waits at most `timeoutMs`
   // milliseconds on the monotonic clock; packets that are not about this
-  // request are skipped without extending the wait. Never throws.
-  IcmpStatus Echo(std::uint32_t destination, int timeoutMs) const;
+  // request are skipped without extending the wait. When `stopFd` (a
+  // StopEvent's) becomes readable first, the wait ends as Interrupted.
+  // Never throws.
+  IcmpStatus Echo(std::uint32_t destination, int timeoutMs, int stopFd = -1) const;
 
   // Whether this process can open either kind of ICMP socket at all: the
   // start-up check that stands for loading the system's ICMP library.

@@ -11,4 +11,11 @@ namespace tarnwick {
 // nothing is sent or received. Safe on any thread, never throws.
 bool TcpConnectOnce(std::uint32_t address, std::uint16_t port, std::chrono::milliseconds bound);
 
+enum class TcpConnectResult { Connected, Failed, Interrupted };
+
+// The same attempt, ended as Interrupted as soon as `stopFd` (a StopEvent's,
+// or -1 for none) becomes readable.
+TcpConnectResult TcpConnectOnce(std::uint32_t address, std::uint16_t port,
+                                std::chrono::milliseconds bound, int stopFd);
+
 }  // namespace tarnwick

@@ -307,6 +307,18 @@ class SettingsSheetTest : public QObject {
     QVERIFY(parameter->noLogoBox()->isChecked() && parameter->autoStartBox()->isChecked());
   }
 
+  void parallelChecksTakeZeroTo256() {
+    auto* parameter = Open<CPageParameter>(kParameter);
+    parameter->parallelEdit()->setText(QStringLiteral("257"));
+    QVERIFY(!Apply());
+    QCOMPARE(Boxes(), QStringList{kCaution + QStringLiteral("同時に確認する台数には0から256まで"
+                                                            "の値を設定してください。")});
+    QCOMPARE(settings_.ParallelChecks, 0);
+    parameter->parallelEdit()->setText(QStringLiteral("256"));
+    QVERIFY(Apply());
+    QCOMPARE(settings_.ParallelChecks, 256);
+  }
+
   void preloadBrowseStartsOnTheStoredFile() {
     const std::string stored = dir_->File("stored.ls2");
     test::TempDir::WriteFile(stored, "ZNRQ\r\n");

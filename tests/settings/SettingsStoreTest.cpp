@@ -48,6 +48,7 @@ const std::vector<NumberField> kNumbers = {
     {"EnableHtml", &AppSettings::EnableHtml},
     {"DisableHtmlDetail", &AppSettings::DisableHtmlDetail},
     {"DisableHtmlReload", &AppSettings::DisableHtmlReload},
+    {"ParallelChecks", &AppSettings::ParallelChecks},
 };
 const std::vector<TextField> kMainTexts = {
     {"PreloadFile", &AppSettings::PreloadFile},
@@ -341,7 +342,7 @@ TEST_F(SettingsStoreTest, AValueThatCannotBeWrittenShowsTheCaptionOfItsKind) {
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
   EXPECT_EQ(codes,
-            std::string(13, '2') + std::string(7, '3') + std::string(6, '2') + std::string(8, '3'));
+            std::string(13, '2') + std::string(7, '3') + std::string(7, '2') + std::string(8, '3'));
   EXPECT_EQ(test::TempDir::ReadFile(path), before);
 }
 
