@@ -144,9 +144,11 @@ int CCheckThread::Run() {
 
   for (;;) {
     if (settings.RunningLog == 1) log_.Rotate();
+    if (services_.observer != nullptr) services_.observer->PassStarted();
     for (int row = 0; row < rowCount; ++row) {
       if (CheckRow(row, runStart) == Outcome::Ended) return 1;
     }
+    if (services_.observer != nullptr) services_.observer->PassEnded();
     if (settings.EnableHtml == 1) html_.WriteReportPage();
     if (WaitForNextPass(rowCount) == Outcome::Ended) return 1;
   }
