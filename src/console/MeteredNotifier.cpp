@@ -1,6 +1,7 @@
 #include "console/MeteredNotifier.h"
 
 #include <chrono>
+#include <utility>
 
 namespace tarnwick {
 namespace {
@@ -10,8 +11,8 @@ using SteadyClock = std::chrono::steady_clock;
 }  // namespace
 
 MeteredNotifier::MeteredNotifier(const AppSettings& settings, UserPrompt& prompt,
-                                 WatchMetrics& metrics)
-    : Notifier(settings, prompt), metrics_(metrics) {}
+                                 WatchMetrics& metrics, NotifierOptions options)
+    : Notifier(settings, prompt, std::move(options)), metrics_(metrics) {}
 
 bool MeteredNotifier::PingProbe(std::string_view address) {
   const SteadyClock::time_point start = SteadyClock::now();

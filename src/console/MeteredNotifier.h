@@ -12,7 +12,8 @@ namespace tarnwick {
 // round-trip time of each answered probe, and which alert channels delivered.
 class MeteredNotifier final : public Notifier {
  public:
-  MeteredNotifier(const AppSettings& settings, UserPrompt& prompt, WatchMetrics& metrics);
+  MeteredNotifier(const AppSettings& settings, UserPrompt& prompt, WatchMetrics& metrics,
+                  NotifierOptions options = {});
 
   bool PingProbe(std::string_view address) override;
   bool PortProbe(std::string_view address, int port) override;
