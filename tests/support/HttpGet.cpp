@@ -61,15 +61,4 @@ int StalledHttpGet(int port, const std::string& target) {
   return ConnectAndSend(port, target, true);
 }
 
-int FreeLoopbackPort() {
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address = Loopback(0);
-  socklen_t length = sizeof address;
-  if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    return 0;
-  }
-  return ntohs(address.sin_port);
-}
-
 }  // namespace tarnwick::test

@@ -13,8 +13,4 @@ std::optional<std::string> HttpGet(int port, const std::string& target);
 // scraper that stalls. -1 when it could not connect.
 int StalledHttpGet(int port, const std::string& target);
 
-// A loopback port that was free a moment ago (for servers that must be told
-// their port).
-int FreeLoopbackPort();
-
 }  // namespace tarnwick::test
