@@ -19,9 +19,9 @@ bool ValidPort(std::string_view text) {
   return !text.empty() && error == std::errc() && stop == end && port >= 0 && port <= 65535;
 }
 
-bool ValidAddress(const std::string& text, int family) {
-  in6_addr buffer{};
-  return inet_pton(family, text.c_str(), &buffer) == 1;
+bool ValidIpv4(const std::string& text) {
+  in_addr address{};
+  return inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
 }  // namespace
@@ -32,12 +32,7 @@ std::optional<std::string> MetricsEndpoint::ListeningAddress(std::string_view te
     if (!ValidPort(text)) return std::nullopt;
     return "127.0.0.1:" + std::string(text);
   }
-  const std::string_view host = text.substr(0, colon);
-  const std::string_view port = text.substr(colon + 1);
-  if (!ValidPort(port)) return std::nullopt;
-  if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
-    if (!ValidAddress(std::string(host.substr(1, host.size() - 2)), AF_INET6)) return std::nullopt;
-  } else if (!ValidAddress(std::string(host), AF_INET)) {
+  if (!ValidPort(text.substr(colon + 1)) || !ValidIpv4(std::string(text.substr(0, colon)))) {
     return std::nullopt;
   }
   return std::string(text);

@@ -13,9 +13,9 @@ namespace tarnwick {
 // The HTTP endpoint that serves /metrics in the Prometheus text format.
 class MetricsEndpoint {
  public:
-  // What --metrics takes: "PORT" (on 127.0.0.1), "IPV4:PORT" or "[IPV6]:PORT",
-  // numeric addresses only, the port 0 (any free port) to 65535. The
-  // listening option for the server; none when the text is not one of these.
+  // What --metrics takes: "PORT" (on 127.0.0.1) or "IPV4:PORT", the port 0
+  // (any free port) to 65535. The listening option for the server; none when
+  // the text is not one of these. Debian's build of the server has no IPv6.
   static std::optional<std::string> ListeningAddress(std::string_view text);
 
   // Listens at once; throws std::runtime_error naming the cause when the

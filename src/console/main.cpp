@@ -43,8 +43,8 @@ constexpr std::string_view kMetricsOption = "--metrics";
 
 struct WatchArguments {
   std::string listFile;
-  // The --metrics text as given; empty without the option.
-  std::string metrics;
+  // The --metrics text as given; none without the option.
+  std::optional<std::string> metrics;
 };
 
 // "[--metrics ADDRESS | --metrics=ADDRESS] LISTFILE"; none otherwise.
@@ -53,11 +53,10 @@ std::optional<WatchArguments> ParseArguments(int argc, char** argv) {
   bool haveList = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
-    if (argument == kMetricsOption && i + 1 < argc && arguments.metrics.empty()) {
+    if (argument == kMetricsOption && i + 1 < argc && !arguments.metrics) {
       arguments.metrics = argv[++i];
-    } else if (argument.starts_with(std::string(kMetricsOption) + "=") &&
-               arguments.metrics.empty()) {
-      arguments.metrics = argument.substr(kMetricsOption.size() + 1);
+    } else if (argument.starts_with(std::string(kMetricsOption) + "=") && !arguments.metrics) {
+      arguments.metrics = std::string(argument.substr(kMetricsOption.size() + 1));
     } else if (!haveList && !argument.starts_with("--")) {
       arguments.listFile = argument;
       haveList = true;
@@ -111,9 +110,10 @@ bool StartMetrics(const std::string& listeningAddress, ConsoleRows& rows, UserPr
   parts.metrics = std::make_shared<WatchMetrics>(rows.Snapshot(), std::time(nullptr));
   try {
     parts.endpoint = std::make_unique<MetricsEndpoint>(listeningAddress, parts.metrics);
-  } catch (const std::runtime_error& error) {
-    prompt.Show(Text(Msg::MetricsListenFailed) + Cp932FromUtf8(error.what()),
-                Text(Msg::CaptionError), PromptIcon::Error);
+  } catch (const std::runtime_error&) {
+    // The server's own text ("null context ...") would tell the user nothing.
+    prompt.Show(Text(Msg::MetricsListenFailed) + listeningAddress, Text(Msg::CaptionError),
+                PromptIcon::Error);
     return false;
   }
   parts.launcher = std::make_unique<MeteredLauncher>(*parts.metrics);
@@ -135,10 +135,11 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
   if (!list.ok()) return 1;
   ConsoleRows rows(stdout);
   rows.ReplaceAll(std::move(list.rows));
-  if (!PrepareRowsForWatch(rows, prompt)) return 1;
-
+  // Before the rows are reset for the watch, so that a port in use ends the
+  // watcher before it shows any status, and the metrics see the reset.
   MetricsParts parts;
   if (metricsAddress && !StartMetrics(*metricsAddress, rows, prompt, parts)) return 1;
+  if (!PrepareRowsForWatch(rows, prompt)) return 1;
   WatchMetrics* metrics = parts.metrics.get();
 
   std::unique_ptr<Notifier> notifier =
@@ -177,10 +178,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::optional<std::string> metricsAddress;
-  if (!arguments->metrics.empty()) {
-    metricsAddress = MetricsEndpoint::ListeningAddress(arguments->metrics);
+  if (arguments->metrics) {
+    metricsAddress = MetricsEndpoint::ListeningAddress(*arguments->metrics);
     if (!metricsAddress) {
-      ConsolePrompt().Show(Text(Msg::MetricsAddressInvalid) + Cp932FromUtf8(arguments->metrics),
+      ConsolePrompt().Show(Text(Msg::MetricsAddressInvalid) + Cp932FromUtf8(*arguments->metrics),
                            Text(Msg::CaptionError), PromptIcon::Error);
       return 1;
     }

@@ -90,9 +90,9 @@ constexpr Entry kCatalogue[] = {
      "  --metrics  Prometheus の /metrics をこのアドレスで公開します"
      "（ポートだけなら 127.0.0.1）。"},
     {Msg::MetricsAddressInvalid,
-     "--metrics には「ポート」「IPv4アドレス:ポート」「[IPv6アドレス]:ポート」を"
-     "数字で指定してください: "},
-    {Msg::MetricsListenFailed, "メトリクスを公開できません: "},
+     "--metrics には「ポート」か「IPv4アドレス:ポート」を数字で指定してください: "},
+    {Msg::MetricsListenFailed,
+     "メトリクスを公開できません。使用中のポートか、このコンピュータのアドレスではありません: "},
     {Msg::MetricsServing, "メトリクスを公開しています: "},
 
     // Net send

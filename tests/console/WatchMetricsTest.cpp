@@ -55,7 +55,8 @@ ComputerEntry Row(const std::string& utf8Name, int port) {
 TEST(MetricsAddressTest, TakesNumericAddressesAndPortsOnly) {
   const std::vector<std::pair<std::string, std::string>> cases = {{"9561", "127.0.0.1:9561"},
                                                                   {"0.0.0.0:9561", "0.0.0.0:9561"},
-                                                                  {"[::1]:0", "[::1]:0"},
+                                                                  {"0:0", ""},
+                                                                  {"[::1]:9561", ""},
                                                                   {"", ""},
                                                                   {"localhost:9561", ""},
                                                                   {"127.0.0.1", ""},
