@@ -78,6 +78,7 @@ TEST(ShippedFilesTest, PassTheirOwnToolsChecks) {
        {std::vector<std::string>{"systemd-analyze", "verify",
                                  dir.File("tarnwick-watch@office.ls2.service")},
         {"promtool", "check", "rules", prometheus + "tarnwick.rules.yml"},
+        {"promtool", "test", "rules", prometheus + "tarnwick.rules.test.yml"},
         {"promtool", "check", "config", prometheus + "prometheus.yml"}}) {
     const CommandResult result = RunCommand(command);
     EXPECT_TRUE(result.ok()) << command[0] << " " << command[2] << "\n" << result.output;
