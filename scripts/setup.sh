@@ -10,10 +10,14 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev fonts-noto-cjk qt6-translations-l10n
   # screenshots of the desktop program
   xvfb xauth
+  # the console watcher's metrics endpoint
+  prometheus-cpp-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # the real peers the tests talk to
   iproute2 nftables iputils-ping fping procps samba smbclient python3 python3-aiosmtpd
+  # the metrics' and the service unit's checkers: Prometheus and promtool, systemd-analyze
+  prometheus systemd
 )
 
 missing=()

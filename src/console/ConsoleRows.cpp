@@ -8,6 +8,7 @@
 namespace tarnwick {
 
 void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
+  if (metrics_ != nullptr) metrics_->FieldWritten(row, field, text);
   if (field != Field::Status) return;
   if (text.substr(0, StatusCheckingText(0).size()) == StatusCheckingText(0)) return;
 

@@ -1,22 +1,33 @@
-// tarnwick-watch LISTFILE: watches the computers of a list file without a
-// display, with the settings of the registry file, until SIGINT or SIGTERM.
+// tarnwick-watch [--metrics [ADDRESS:]PORT] LISTFILE: watches the computers
+// of a list file without a display, with the settings of the registry file,
+// until SIGINT or SIGTERM; with --metrics it also serves Prometheus metrics.
 #include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "console/ConsolePrompt.h"
 #include "console/ConsoleRows.h"
+#include "console/MeteredAlerts.h"
+#include "console/MeteredLauncher.h"
+#include "console/MeteredNotifier.h"
+#include "console/MetricsEndpoint.h"
 #include "console/StopSignals.h"
 #include "console/TerminalBeeper.h"
+#include "console/WatchMetrics.h"
 #include "engine/AlertDispatcher.h"
 #include "engine/CCheckThread.h"
 #include "engine/Notifier.h"
 #include "engine/WatchStart.h"
 #include "engine/WatchState.h"
+#include "platform/CodePage.h"
 #include "platform/Messages.h"
 #include "platform/ProgramDirectory.h"
 #include "platform/RegistryFile.h"
@@ -28,6 +39,34 @@ namespace tarnwick {
 namespace {
 
 constexpr int kSignalPollMs = 200;
+constexpr std::string_view kMetricsOption = "--metrics";
+
+struct WatchArguments {
+  std::string listFile;
+  // The --metrics text as given; none without the option.
+  std::optional<std::string> metrics;
+};
+
+// "[--metrics ADDRESS | --metrics=ADDRESS] LISTFILE"; none otherwise.
+std::optional<WatchArguments> ParseArguments(int argc, char** argv) {
+  WatchArguments arguments;
+  bool haveList = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == kMetricsOption && i + 1 < argc && !arguments.metrics) {
+      arguments.metrics = argv[++i];
+    } else if (argument.starts_with(std::string(kMetricsOption) + "=") && !arguments.metrics) {
+      arguments.metrics = std::string(argument.substr(kMetricsOption.size() + 1));
+    } else if (!haveList && !argument.starts_with("--")) {
+      arguments.listFile = argument;
+      haveList = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!haveList) return std::nullopt;
+  return arguments;
+}
 
 // Waits for the end of the watch, turning the first stop signal into the
 // stop command. A supervisor may send SIGTERM more than once (coreutils
@@ -50,7 +89,40 @@ bool WaitForTheEnd(StopSignals& signals) {
   return stopAsked;
 }
 
-int Watch(const std::string& listFile) {
+// The URL a scraper uses, announced once on standard output.
+void AnnounceMetrics(const std::string& listeningAddress, int port) {
+  const std::string host = listeningAddress.substr(0, listeningAddress.rfind(':'));
+  const std::string url = "http://" + host + ":" + std::to_string(port) + "/metrics";
+  std::printf("%s%s\n", Utf8FromCp932(Text(Msg::MetricsServing)).c_str(), url.c_str());
+  std::fflush(stdout);
+}
+
+// What the metrics need while the watch runs; all empty without --metrics.
+struct MetricsParts {
+  std::shared_ptr<WatchMetrics> metrics;
+  std::unique_ptr<MetricsEndpoint> endpoint;
+  std::unique_ptr<MeteredLauncher> launcher;
+};
+
+// Starts serving; false, with the reason told, when the address cannot be bound.
+bool StartMetrics(const std::string& listeningAddress, ConsoleRows& rows, UserPrompt& prompt,
+                  MetricsParts& parts) {
+  parts.metrics = std::make_shared<WatchMetrics>(rows.Snapshot(), std::time(nullptr));
+  try {
+    parts.endpoint = std::make_unique<MetricsEndpoint>(listeningAddress, parts.metrics);
+  } catch (const std::runtime_error&) {
+    // The server's own text ("null context ...") would tell the user nothing.
+    prompt.Show(Text(Msg::MetricsListenFailed) + listeningAddress, Text(Msg::CaptionError),
+                PromptIcon::Error);
+    return false;
+  }
+  parts.launcher = std::make_unique<MeteredLauncher>(*parts.metrics);
+  rows.SetMetrics(parts.metrics.get());
+  AnnounceMetrics(listeningAddress, parts.endpoint->Port());
+  return true;
+}
+
+int Watch(const std::string& listFile, const std::optional<std::string>& metricsAddress) {
   // Before any thread exists, so that every thread inherits the blocked mask.
   StopSignals signals;
   ConsolePrompt prompt;
@@ -63,16 +135,28 @@ int Watch(const std::string& listFile) {
   if (!list.ok()) return 1;
   ConsoleRows rows(stdout);
   rows.ReplaceAll(std::move(list.rows));
+  // Before the rows are reset for the watch, so that a port in use ends the
+  // watcher before it shows any status, and the metrics see the reset.
+  MetricsParts parts;
+  if (metricsAddress && !StartMetrics(*metricsAddress, rows, prompt, parts)) return 1;
   if (!PrepareRowsForWatch(rows, prompt)) return 1;
+  WatchMetrics* metrics = parts.metrics.get();
 
-  Notifier notifier(settings, prompt);
+  std::unique_ptr<Notifier> notifier =
+      metrics != nullptr ? std::make_unique<MeteredNotifier>(settings, prompt, *metrics)
+                         : std::make_unique<Notifier>(settings, prompt);
+  ProgramLauncher& launcher =
+      parts.launcher ? static_cast<ProgramLauncher&>(*parts.launcher) : ProgramLauncher::System();
   TerminalBeeper beeper;
   SystemClock clock;
   ThreadSleeper sleeper;
-  CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
-                                         RunningLogFolder()},
-                      [&](RunningLog& log) {
-                        return std::make_unique<AlertDispatcher>(settings, notifier, log, sleeper);
+  CCheckThread thread(CheckCycleServices{settings, rows, *notifier, prompt, beeper, clock, sleeper,
+                                         RunningLogFolder(), metrics},
+                      [&](RunningLog& log) -> std::unique_ptr<AlertSequences> {
+                        auto alerts = std::make_unique<AlertDispatcher>(settings, *notifier, log,
+                                                                        sleeper, launcher);
+                        if (metrics == nullptr) return alerts;
+                        return std::make_unique<MeteredAlerts>(std::move(alerts), *metrics);
                       });
   if (!thread.Start()) {
     prompt.Show(Text(Msg::ThreadStartFailed), Text(Msg::CaptionError), PromptIcon::Error);
@@ -87,11 +171,20 @@ int Watch(const std::string& listFile) {
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    tarnwick::ConsolePrompt().Show(tarnwick::Text(tarnwick::Msg::WatchUsage),
-                                   tarnwick::Text(tarnwick::Msg::CaptionCaution),
-                                   tarnwick::PromptIcon::Exclamation);
+  using namespace tarnwick;
+  const std::optional<WatchArguments> arguments = ParseArguments(argc, argv);
+  if (!arguments) {
+    ConsolePrompt().Show(Text(Msg::WatchUsage), Text(Msg::CaptionCaution), PromptIcon::Exclamation);
     return 1;
   }
-  return tarnwick::Watch(argv[1]);
+  std::optional<std::string> metricsAddress;
+  if (arguments->metrics) {
+    metricsAddress = MetricsEndpoint::ListeningAddress(*arguments->metrics);
+    if (!metricsAddress) {
+      ConsolePrompt().Show(Text(Msg::MetricsAddressInvalid) + Cp932FromUtf8(*arguments->metrics),
+                           Text(Msg::CaptionError), PromptIcon::Error);
+      return 1;
+    }
+  }
+  return Watch(arguments->listFile, metricsAddress);
 }

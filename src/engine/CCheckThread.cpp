@@ -149,6 +149,7 @@ int CCheckThread::Run() {
 
   for (;;) {
     if (settings.RunningLog == 1) log_.Rotate();
+    if (services_.observer != nullptr) services_.observer->PassStarted();
     const int workers = std::min(settings.ParallelChecks, kMostParallelChecks);
     if (workers > 0) {
       if (CheckRowsInParallel(rowCount, workers, runStart) == Outcome::Ended) return 1;
@@ -157,6 +158,7 @@ int CCheckThread::Run() {
         if (CheckRow(row, runStart) == Outcome::Ended) return 1;
       }
     }
+    if (services_.observer != nullptr) services_.observer->PassEnded();
     if (settings.EnableHtml == 1) html_.WriteReportPage();
     if (WaitForNextPass(rowCount) == Outcome::Ended) return 1;
   }

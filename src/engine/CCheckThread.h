@@ -14,6 +14,7 @@
 #include "engine/ParallelProbes.h"
 #include "engine/RowAccess.h"
 #include "engine/RunningLog.h"
+#include "engine/WatchObserver.h"
 #include "platform/Beeper.h"
 #include "platform/Clock.h"
 #include "platform/Sleeper.h"
@@ -33,6 +34,8 @@ struct CheckCycleServices {
   Sleeper& sleeper;
   // Where the running logs go.
   std::string programDirectory;
+  // Told of each pass; none when null.
+  WatchObserver* observer = nullptr;
 };
 
 // One run of the watch on a thread of its own: passes over every row, the

@@ -85,7 +85,15 @@ constexpr Entry kCatalogue[] = {
     {Msg::ClockRanBackwards, "時間が逆に流れました。日付の設定を確認してください。"},
     {Msg::InconsistencyLog, "[エラー]ソフトウェアで矛盾が発生しました。"},
     {Msg::InconsistencyBox, "ソフトウェアで矛盾が発生しました。強制終了します。"},
-    {Msg::WatchUsage, "使い方: tarnwick-watch リストファイル"},
+    {Msg::WatchUsage,
+     "使い方: tarnwick-watch [--metrics [アドレス:]ポート] リストファイル\n"
+     "  --metrics  Prometheus の /metrics をこのアドレスで公開します"
+     "（ポートだけなら 127.0.0.1）。"},
+    {Msg::MetricsAddressInvalid,
+     "--metrics には「ポート」か「IPv4アドレス:ポート」を数字で指定してください: "},
+    {Msg::MetricsListenFailed,
+     "メトリクスを公開できません。使用中のポートか、このコンピュータのアドレスではありません: "},
+    {Msg::MetricsServing, "メトリクスを公開しています: "},
 
     // Net send
 

@@ -76,6 +76,9 @@ enum class Msg {
   InconsistencyLog,
   InconsistencyBox,
   WatchUsage,
+  MetricsAddressInvalid,
+  MetricsListenFailed,
+  MetricsServing,
 
   // Net send
 
