@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "engine/WatchState.h"
+#include "platform/Beeper.h"
+#include "platform/Sleeper.h"
 #include "platform/UserPrompt.h"
 
 // Small pieces that several benchmarks share.
@@ -40,5 +43,24 @@ class BenchFolder {
  private:
   std::string path_;
 };
+
+// A benchmark rings no bell.
+class QuietBeeper final : public Beeper {
+ public:
+  void Beep() override {}
+};
+
+// Ends the watch at the first second of the wait, without waiting: one pass.
+class StopAtWaitSleeper final : public Sleeper {
+ public:
+  void SleepMs(int) override { RequestStop(); }
+};
+
+// The loopback address of row `index`: 127.0.0.1 upwards, 256 to a /24.
+inline std::string LoopbackAddress(int index) {
+  const int n = index + 1;
+  return "127." + std::to_string(n / 65536) + "." + std::to_string(n / 256 % 256) + "." +
+         std::to_string(n % 256);
+}
 
 }  // namespace tarnwick::bench

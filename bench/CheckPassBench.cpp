@@ -16,42 +16,13 @@
 namespace tarnwick {
 namespace {
 
+using bench::BenchFolder;
+using bench::LoopbackAddress;
+using bench::QuietBeeper;
 using bench::SilentPrompt;
+using bench::StopAtWaitSleeper;
 
 constexpr int kRows = 300;
-
-// 127.0.0.1 to 127.0.1.44.
-std::string LoopbackAddress(int index) {
-  const int n = index + 1;
-  return "127.0." + std::to_string(n / 256) + "." + std::to_string(n % 256);
-}
-
-class QuietBeeper final : public Beeper {
- public:
-  void Beep() override {}
-};
-
-// Ends the watch at the first second of the wait, without waiting.
-class StopAtWaitSleeper final : public Sleeper {
- public:
-  void SleepMs(int) override { RequestStop(); }
-};
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-bench-XXXXXX");
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 void BM_CheckPass(benchmark::State& state) {
   AppSettings settings;
@@ -63,7 +34,7 @@ void BM_CheckPass(benchmark::State& state) {
   QuietBeeper beeper;
   SystemClock clock;
   StopAtWaitSleeper sleeper;
-  ScratchFolder folder;
+  BenchFolder folder;
   Notifier notifier(settings, prompt,
                     NotifierOptions{.syslogSocket = folder.path() + "/no-syslog-here"});
 

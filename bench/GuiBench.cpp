@@ -28,25 +28,11 @@ namespace tarnwick {
 namespace {
 
 using bench::BenchFolder;
+using bench::LoopbackAddress;
+using bench::QuietBeeper;
 using bench::SilentPrompt;
+using bench::StopAtWaitSleeper;
 using Clock = std::chrono::steady_clock;
-
-// Ends the watch at the first second of the wait: one pass.
-class StopAtWaitSleeper final : public Sleeper {
- public:
-  void SleepMs(int) override { RequestStop(); }
-};
-
-class QuietBeeper final : public Beeper {
- public:
-  void Beep() override {}
-};
-
-std::string LoopbackAddress(int index) {
-  const int n = index + 1;
-  return "127." + std::to_string(n / 65536) + "." + std::to_string(n / 256 % 256) + "." +
-         std::to_string(n % 256);
-}
 
 std::vector<ComputerEntry> LoopbackRows(int count) {
   std::vector<ComputerEntry> rows;

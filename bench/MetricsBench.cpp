@@ -26,23 +26,10 @@ namespace tarnwick {
 namespace {
 
 using bench::BenchFolder;
+using bench::LoopbackAddress;
+using bench::QuietBeeper;
 using bench::SilentPrompt;
-
-class QuietBeeper final : public Beeper {
- public:
-  void Beep() override {}
-};
-
-class StopAtWaitSleeper final : public Sleeper {
- public:
-  void SleepMs(int) override { RequestStop(); }
-};
-
-// 127.0.0.1 upwards, as the check pass benchmark uses them.
-std::string LoopbackAddress(int index) {
-  const int n = index + 1;
-  return "127.0." + std::to_string(n / 256) + "." + std::to_string(n % 256);
-}
+using bench::StopAtWaitSleeper;
 
 std::vector<ComputerEntry> PingRows(int count) {
   std::vector<ComputerEntry> rows;

@@ -20,6 +20,8 @@
 namespace tarnwick {
 namespace {
 
+using bench::QuietBeeper;
+using bench::StopAtWaitSleeper;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int kHostsPerNamespace = 150;
@@ -52,17 +54,6 @@ const SilentHostsRig& Rig() {
   static const SilentHostsRig rig;
   return rig;
 }
-
-class QuietBeeper final : public Beeper {
- public:
-  void Beep() override {}
-};
-
-// Ends the watch at the first second of the wait, without waiting.
-class StopAtWaitSleeper final : public Sleeper {
- public:
-  void SleepMs(int) override { RequestStop(); }
-};
 
 // A watch over the rig's rows with the real probes.
 class RigWatch {
