@@ -11,6 +11,9 @@ constexpr int kColumns = static_cast<int>(kFieldCount);
 constexpr int kFirstIconColumn = static_cast<int>(Field::ByMail);
 constexpr int kLastIconColumn = static_cast<int>(Field::ByEventlog);
 constexpr std::size_t kStatusReadLimit = 2047;
+// About two frames of a display: changes show at once to a person, and a
+// pass over many rows is not slowed by a repaint per row.
+constexpr int kRepaintDelayMs = 30;
 
 Field FieldOf(int column) {
   return static_cast<Field>(column);
@@ -24,11 +27,19 @@ bool IsIconColumn(int column) {
 
 ComputerListModel::ComputerListModel(QObject* parent)
     : QAbstractTableModel(parent),
-      rows_([this] { QMetaObject::invokeMethod(this, "ShowChangedRows", Qt::QueuedConnection); }),
+      rows_([this] { QMetaObject::invokeMethod(this, "ScheduleRepaint", Qt::QueuedConnection); }),
       rowIcon_(QStringLiteral(":/icons/computer.svg")),
       headerIcons_{QIcon(QStringLiteral(":/icons/mail.svg")),
                    QIcon(QStringLiteral(":/icons/netsend.svg")),
-                   QIcon(QStringLiteral(":/icons/eventlog.svg"))} {}
+                   QIcon(QStringLiteral(":/icons/eventlog.svg"))} {
+  repaint_.setSingleShot(true);
+  repaint_.setInterval(kRepaintDelayMs);
+  connect(&repaint_, &QTimer::timeout, this, &ComputerListModel::ShowChangedRows);
+}
+
+void ComputerListModel::ScheduleRepaint() {
+  if (!repaint_.isActive()) repaint_.start();
+}
 
 int ComputerListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : rows_.RowCount();

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QTimer>
 #include <vector>
 
 #include "app/GuiRows.h"
@@ -38,11 +39,17 @@ class ComputerListModel : public QAbstractTableModel {
   void ReplaceEntry(int row, const ComputerEntry& entry);
   void ReplaceAll(std::vector<ComputerEntry> entries);
 
-  // Repaints the rows the check thread changed since the last call; runs on
-  // the GUI thread, posted by the row store's first change.
-  Q_INVOKABLE void ShowChangedRows();
+  // Repaints the rows the check thread changed since the last call.
+  void ShowChangedRows();
+
+ private slots:
+  // Runs on the GUI thread, posted by the row store's first change: the
+  // repaint follows within one frame, so a fast pass repaints a few times
+  // instead of once per row, and the painting never holds up the pass.
+  void ScheduleRepaint();
 
  private:
+  QTimer repaint_;
   mutable GuiRows rows_;
   QIcon rowIcon_;
   QIcon headerIcons_[3];
