@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/AppSettings.h"
 #include "engine/WatchState.h"
 #include "platform/Beeper.h"
 #include "platform/Sleeper.h"
@@ -43,6 +44,17 @@ class BenchFolder {
  private:
   std::string path_;
 };
+
+// The settings of a timed pass over loopback rows: five retries, a second's
+// time-out, the running log on.
+inline AppSettings LoopbackPassSettings() {
+  AppSettings settings;
+  settings.CheckInterval = 1;
+  settings.MaxRetry = 5;
+  settings.PingTimeOut = 1000;
+  settings.RunningLog = 1;
+  return settings;
+}
 
 // A benchmark rings no bell.
 class QuietBeeper final : public Beeper {

@@ -25,11 +25,7 @@ using bench::StopAtWaitSleeper;
 constexpr int kRows = 300;
 
 void BM_CheckPass(benchmark::State& state) {
-  AppSettings settings;
-  settings.CheckInterval = 1;
-  settings.MaxRetry = 5;
-  settings.PingTimeOut = 1000;
-  settings.RunningLog = 1;
+  AppSettings settings = bench::LoopbackPassSettings();
   SilentPrompt prompt;
   QuietBeeper beeper;
   SystemClock clock;

@@ -105,11 +105,7 @@ class PollingScraper {
 // Arg 0: nobody scrapes; 1: a scraper polls every 100 ms throughout.
 void BM_PassWithMetrics(benchmark::State& state) {
   constexpr int kRows = 300;
-  AppSettings settings;
-  settings.CheckInterval = 1;
-  settings.MaxRetry = 5;
-  settings.PingTimeOut = 1000;
-  settings.RunningLog = 1;
+  AppSettings settings = bench::LoopbackPassSettings();
   SilentPrompt prompt;
   QuietBeeper beeper;
   SystemClock clock;

@@ -20,6 +20,7 @@
 #include "dialogs/CMailAddressGroup.h"
 #include "dialogs/CNotifyGroup.h"
 #include "dialogs/CProgramGroup.h"
+#include "dialogs/ComputerDialogLayout.h"
 #include "dialogs/ComputerForm.h"
 #include "dialogs/NameLookup.h"
 
@@ -65,11 +66,8 @@ CAddComputerDlg::CAddComputerDlg(ComputerListModel& list, ListState& listState,
       computer_(new CComputerGroup(kNameLimit, true, this)) {
   setWindowTitle(QStringLiteral("監視するコンピュータの追加"));
   // The controls are made in reading order, which is the order of Tab.
-  auto* left = new QVBoxLayout;
-  left->addWidget(computer_);
-  left->addWidget(MakeLookupGroup());
-  left->addWidget(MakeServiceGroup());
-  left->addStretch();
+  QWidget* lookup = MakeLookupGroup();
+  QWidget* service = MakeServiceGroup();
   notify_ = new CNotifyGroup(QStringLiteral("ダウン/復帰時の通知方法"), this);
   downProgram_ = new CProgramGroup(QStringLiteral("ダウン時の実行プログラム"), kProgramLimit, this);
   restoreProgram_ =
@@ -77,18 +75,8 @@ CAddComputerDlg::CAddComputerDlg(ComputerListModel& list, ListState& listState,
   mail_ = new CMailAddressGroup(QStringLiteral("デフォルト値を使用しない"), prompt, this);
   downProgram_->edit()->setObjectName(QStringLiteral("downProgram"));
   restoreProgram_->edit()->setObjectName(QStringLiteral("restoreProgram"));
-  auto* right = new QVBoxLayout;
-  right->addWidget(notify_);
-  right->addWidget(downProgram_);
-  right->addWidget(restoreProgram_);
-  right->addWidget(mail_);
-  right->addStretch();
-  auto* columns = new QHBoxLayout;
-  columns->addLayout(left, 1);
-  columns->addLayout(right, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(columns);
-  layout->addWidget(MakeButtons());
+  LayOutComputerDialog(*this, {computer_, lookup, service},
+                       {notify_, downProgram_, restoreProgram_, mail_}, MakeButtons());
   // Qt would make the first button the default one when the dialog shows.
   for (auto* button : findChildren<QPushButton*>())
     button->setAutoDefault(false);

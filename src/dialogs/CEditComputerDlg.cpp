@@ -17,6 +17,7 @@
 #include "dialogs/CMailAddressGroup.h"
 #include "dialogs/CNotifyGroup.h"
 #include "dialogs/CProgramGroup.h"
+#include "dialogs/ComputerDialogLayout.h"
 #include "dialogs/ComputerForm.h"
 
 namespace tarnwick {
@@ -62,22 +63,8 @@ CEditComputerDlg::CEditComputerDlg(ComputerListModel& list, int row, ListState& 
   downProgram_->edit()->setObjectName(QStringLiteral("downProgram"));
   restoreProgram_->edit()->setObjectName(QStringLiteral("restoreProgram"));
 
-  auto* left = new QVBoxLayout;
-  left->addWidget(computer_);
-  left->addWidget(MakeServiceGroup());
-  left->addStretch();
-  auto* right = new QVBoxLayout;
-  right->addWidget(notify_);
-  right->addWidget(downProgram_);
-  right->addWidget(restoreProgram_);
-  right->addWidget(mail_);
-  right->addStretch();
-  auto* columns = new QHBoxLayout;
-  columns->addLayout(left, 1);
-  columns->addLayout(right, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(columns);
-  layout->addWidget(MakeButtons());
+  LayOutComputerDialog(*this, {computer_, MakeServiceGroup()},
+                       {notify_, downProgram_, restoreProgram_, mail_}, MakeButtons());
   Fill(list_.Entry(row_));
 }
 
