@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QTimerEvent>
@@ -39,6 +40,12 @@ void CLogoWindow::timerEvent(QTimerEvent* event) {
   if (event->timerId() != closeTimer_) return QDialog::timerEvent(event);
   killTimer(closeTimer_);
   reject();
+}
+
+void CLogoWindow::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!enter) return QDialog::keyPressEvent(event);
+  accept();
 }
 
 }  // namespace tarnwick

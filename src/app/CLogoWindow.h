@@ -16,12 +16,14 @@ class CLogoWindow : public QDialog {
 
   explicit CLogoWindow(QWidget* parent = nullptr);
 
-  // The Qt timer that stands for timer 5300; its event closes the window.
+  // The Qt timer of timer number 5300; its event closes the window.
   int closeTimerId() const { return closeTimer_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
+  // Enter closes the logo too: it has no button to take it.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int closeTimer_ = 0;

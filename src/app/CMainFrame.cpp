@@ -47,6 +47,8 @@ QAction* CMainFrame::MakeAction(CommandId id, const QString& text, const QString
   action->setStatusTip(prompt);
   action->setToolTip(tip.isEmpty() ? prompt : tip);
   action->setData(static_cast<int>(id));
+  // Only the list's pop-up shows icons in a menu (its own add and delete).
+  action->setIconVisibleInMenu(false);
   actions_[id] = action;
   return action;
 }
@@ -176,16 +178,34 @@ void CMainFrame::CreateStatusBar() {
   watchLabel_->setMinimumWidth(260);
   statusBar()->addWidget(watchLabel_, 1);
   statusBar()->addWidget(new QLabel(this), 1);
+  // One text at a time: a command's prompt while the pointer rests on it,
+  // the watch message again once it leaves.
+  connect(statusBar(), &QStatusBar::messageChanged, watchLabel_,
+          [this](const QString& prompt) { watchLabel_->setVisible(prompt.isEmpty()); });
+}
+
+QAction* CMainFrame::MakeContextAction(CommandId id, const QString& text, bool withIcon) {
+  QAction* command = action(id);
+  auto* item = new QAction(text, this);
+  item->setData(command->data());
+  item->setStatusTip(command->statusTip());
+  item->setEnabled(command->isEnabled());
+  if (withIcon) {
+    item->setIcon(command->icon());
+    item->setIconVisibleInMenu(true);
+  }
+  connect(command, &QAction::enabledChanged, item, &QAction::setEnabled);
+  connect(item, &QAction::triggered, command, &QAction::trigger);
+  return item;
 }
 
 void CMainFrame::CreateContextMenu() {
-  // Menus show no icons, except add and delete, which carry theirs in the
-  // list's pop-up (the application turns menu icons off).
-  action(CommandId::Add)->setIconVisibleInMenu(true);
-  action(CommandId::Delete)->setIconVisibleInMenu(true);
+  // The pop-up names the list commands shortly, and only its add and delete
+  // show an icon.
   auto* menu = new QMenu(this);
-  for (CommandId id : {CommandId::Add, CommandId::Delete, CommandId::Edit})
-    menu->addAction(action(id));
+  menu->addAction(MakeContextAction(CommandId::Add, QStringLiteral("追加(&A)"), true));
+  menu->addAction(MakeContextAction(CommandId::Delete, QStringLiteral("削除(&D)"), true));
+  menu->addAction(MakeContextAction(CommandId::Edit, QStringLiteral("編集(&E)"), false));
   menu->addSeparator();
   for (CommandId id : {CommandId::Copy, CommandId::Cut, CommandId::Paste})
     menu->addAction(action(id));
@@ -207,7 +227,11 @@ QString CMainFrame::watchMessage() const {
 }
 
 void CMainFrame::OpenHelp() {
-  UrlOpener::Open(HelpPageUrl());
+  const QUrl page = HelpPageUrl();
+  if (UrlOpener::Open(page)) return;
+  // Without a browser the user can still open the page by hand.
+  Ask(services_.prompt, UiText(Msg::HelpNotOpened).arg(page.toLocalFile()),
+      UiText(Msg::CaptionError), PromptIcon::Error);
 }
 
 void CMainFrame::OpenAbout() {

@@ -47,6 +47,8 @@ class CMainFrame : public QMainWindow {
   void CreateMenus();
   void CreateToolBar();
   void CreateStatusBar();
+  // An item of the list's pop-up that runs the command `id`.
+  QAction* MakeContextAction(CommandId id, const QString& text, bool withIcon);
   void CreateContextMenu();
   void OpenHelp();
   void OpenAbout();

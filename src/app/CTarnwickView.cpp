@@ -6,8 +6,11 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <algorithm>
+#include <iterator>
 
 #include "app/Cp932Text.h"
+#include "app/DownRowDelegate.h"
 #include "app/GuiPrompt.h"
 #include "dialogs/CAddComputerDlg.h"
 #include "dialogs/CEditComputerDlg.h"
@@ -55,6 +58,23 @@ void ShowCaution(UserPrompt& prompt, Msg id) {
   prompt.Show(Text(id), Text(Msg::CaptionCaution), PromptIcon::Exclamation);
 }
 
+// The keys of copy, cut and paste. While a watch runs their commands are
+// off, and the keys must not reach the table, which would copy a cell.
+bool IsClipboardKey(const QKeyEvent& event, Qt::KeyboardModifiers modifiers) {
+  static const QKeyCombination kKeys[] = {Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert,
+                                          Qt::CTRL | Qt::Key_X, Qt::SHIFT | Qt::Key_Delete,
+                                          Qt::CTRL | Qt::Key_V, Qt::SHIFT | Qt::Key_Insert};
+  const QKeyCombination pressed(modifiers, static_cast<Qt::Key>(event.key()));
+  return std::find(std::begin(kKeys), std::end(kKeys), pressed) != std::end(kKeys) ||
+         event.matches(QKeySequence::Copy) || event.matches(QKeySequence::Cut) ||
+         event.matches(QKeySequence::Paste);
+}
+
+QString FieldName(std::size_t field) {
+  const QString heading = FromCp932(ColumnHeading(static_cast<Field>(field)));
+  return heading.isEmpty() ? UiText(Msg::ListColumnNumber).arg(field + 1) : heading;
+}
+
 }  // namespace
 
 CTarnwickView::CTarnwickView(AppServices services, QWidget* parent)
@@ -67,6 +87,7 @@ CTarnwickView::CTarnwickView(AppServices services, QWidget* parent)
   setWordWrap(false);
   setTextElideMode(Qt::ElideRight);
   setIconSize(QSize(16, 16));
+  setItemDelegate(new DownRowDelegate(this));
   verticalHeader()->hide();
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   horizontalHeader()->setHighlightSections(false);
@@ -177,12 +198,27 @@ void CTarnwickView::Paste() {
   if (position < 0 && model_.rowCount() > 0) return;
   position = std::max(position, 0);
   const QString text = QGuiApplication::clipboard()->text();
-  if (text.isEmpty()) return;
+  if (text.isEmpty() || !RecordFitsCp932(text)) return;
   const std::optional<ComputerEntry> row = ParseClipboardRecord(ToCp932(text));
   if (!row) return;
   model_.InsertEntry(position, *row);
   SelectRow(position);
   listState_.modified = true;
+}
+
+bool CTarnwickView::RecordFitsCp932(const QString& text) {
+  // Other text is not ours: the paste ignores it without a word.
+  if (!text.startsWith(QStringLiteral("ZNRQ,")) || FitsCp932(text)) return true;
+  const QStringList pieces = text.split(QLatin1Char(','));
+  for (std::size_t field = 0; field < kFieldCount; ++field) {
+    const qsizetype piece = static_cast<qsizetype>(field) + 1;
+    if (piece < pieces.size() && !FitsCp932(pieces[piece])) {
+      Ask(services_.prompt, UiText(Msg::PasteNotCp932).arg(FieldName(field)),
+          UiText(Msg::CaptionCaution), PromptIcon::Exclamation);
+      return false;
+    }
+  }
+  return true;
 }
 
 void CTarnwickView::StartWatch() {
@@ -274,9 +310,12 @@ void CTarnwickView::OpenSettings() {
 }
 
 void CTarnwickView::keyPressEvent(QKeyEvent* event) {
-  const bool plain = event->modifiers() == Qt::NoModifier;
+  // The keypad's Insert and Delete count as the others.
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  const bool plain = modifiers == Qt::NoModifier;
   if (plain && event->key() == Qt::Key_Insert) return AddComputer();
   if (plain && event->key() == Qt::Key_Delete) return DeleteSelected();
+  if (IsClipboardKey(*event, modifiers)) return event->accept();
   QTableView::keyPressEvent(event);
 }
 

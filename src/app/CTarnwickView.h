@@ -30,6 +30,7 @@ class CTarnwickView : public QTableView {
   ListState& listState() { return listState_; }
   // The pop-up of a right click (the frame's, built from its actions).
   void SetContextMenu(QMenu* menu) { contextMenu_ = menu; }
+  QMenu* contextMenu() const { return contextMenu_; }
   // The highest selected row, or -1.
   int SelectedRow() const;
   void SelectRow(int row);
@@ -69,6 +70,8 @@ class CTarnwickView : public QTableView {
 
  private:
   static bool Idle();
+  // Refuses, with a message, a record of ours that CP932 cannot hold.
+  bool RecordFitsCp932(const QString& text);
   void PollWatchEnd();
   QString InitialListFileName() const;
 

@@ -37,4 +37,11 @@ std::size_t Cp932Length(const QString& text) {
   return ToCp932(text).size();
 }
 
+bool FitsCp932(const QString& text) {
+  // The conversion writes "?" for each character it cannot hold: more of
+  // them than the text brought means something was lost.
+  const std::string cp932 = ToCp932(text);
+  return std::count(cp932.begin(), cp932.end(), '?') == text.count(QLatin1Char('?'));
+}
+
 }  // namespace tarnwick

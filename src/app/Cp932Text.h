@@ -19,4 +19,8 @@ QString UiText(Msg id);
 // How many bytes `text` takes in CP932; the limits of the fields count these.
 std::size_t Cp932Length(const QString& text);
 
+// True when CP932 holds every character of `text`: nothing would be stored
+// as "?".
+bool FitsCp932(const QString& text);
+
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 #include "app/GuiPrompt.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
@@ -75,24 +76,40 @@ PromptAnswer GuiPrompt::Show(std::string_view text, std::string_view caption, Pr
   if (silent_) return FirstButton(buttons);
   const QString boxText = FromCp932(text);
   const QString boxCaption = FromCp932(caption);
-  if (QThread::currentThread() == thread()) return ShowHere(boxText, boxCaption, icon, buttons);
+  if (QThread::currentThread() == thread())
+    return ShowHere(boxText, boxCaption, icon, buttons, /*owned=*/true);
   PromptAnswer answer = FirstButton(buttons);
   QMetaObject::invokeMethod(
-      this, [&] { answer = ShowHere(boxText, boxCaption, icon, buttons); },
+      this, [&] { answer = ShowHere(boxText, boxCaption, icon, buttons, /*owned=*/false); },
       Qt::BlockingQueuedConnection);
   return answer;
 }
 
 PromptAnswer GuiPrompt::ShowHere(const QString& text, const QString& caption, PromptIcon icon,
-                                 PromptButtons buttons) {
+                                 PromptButtons buttons, bool owned) {
   if (silent_) return FirstButton(buttons);
   // A box asked for while a dialog is open belongs to that dialog.
   QWidget* owner = QApplication::activeModalWidget();
-  if (owner == nullptr) owner = owner_.data();
+  if (owner == nullptr && owned) owner = owner_.data();
   QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::NoButton, owner);
   AddButtons(box, buttons);
-  box.exec();
+  if (owned || owner != nullptr)
+    box.exec();
+  else
+    WaitWithoutBlocking(box);
   return AnswerOf(box.standardButton(box.clickedButton()));
+}
+
+void GuiPrompt::WaitWithoutBlocking(QMessageBox& box) {
+  // The check thread waits for the answer; the main window stays usable
+  // meanwhile, so the watch can still be stopped.
+  QEventLoop answered;
+  connect(&box, &QMessageBox::finished, &answered, &QEventLoop::quit);
+  box.setWindowModality(Qt::NonModal);
+  box.show();
+  box.raise();
+  box.activateWindow();
+  answered.exec();
 }
 
 }  // namespace tarnwick

@@ -7,12 +7,15 @@
 
 #include "platform/UserPrompt.h"
 
+class QMessageBox;
+
 namespace tarnwick {
 
 // The one prompt service of the desktop program: a real message box, shown
 // on the GUI thread. Called from the check thread it hops to the GUI thread
 // and blocks its caller until the user answers; the GUI thread itself never
-// waits for the check thread, so the two cannot deadlock.
+// waits for the check thread, so the two cannot deadlock. Such a box has no
+// owner window and blocks no window, unless a dialog is open.
 class GuiPrompt : public QObject, public UserPrompt {
   Q_OBJECT
 
@@ -29,8 +32,10 @@ class GuiPrompt : public QObject, public UserPrompt {
                     PromptButtons buttons = PromptButtons::Ok) override;
 
  private:
+  // `owned`: the box belongs to the main window when no dialog is open.
   PromptAnswer ShowHere(const QString& text, const QString& caption, PromptIcon icon,
-                        PromptButtons buttons);
+                        PromptButtons buttons, bool owned);
+  static void WaitWithoutBlocking(QMessageBox& box);
 
   QPointer<QWidget> owner_;
   std::atomic<bool> silent_{false};

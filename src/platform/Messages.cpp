@@ -44,6 +44,17 @@ constexpr Entry kCatalogue[] = {
     {Msg::TooManyComputers, "これ以上、監視するコンピュータを追加することはできません。"},
     {Msg::UnknownHostname, "unknown hostname"},
 
+    // Dialogs, settings sheet and main window commands
+    {Msg::InputNotCp932,
+     "「%1」に使用できない文字が含まれています。"
+     "日本語の文字コード(シフトJIS)で表せる文字だけを入力してください。"},
+    {Msg::PasteNotCp932,
+     "クリップボードのコンピュータの「%1」に、日本語の文字コード(シフトJIS)で表せない文字が"
+     "含まれているため、貼り付けできません。"},
+    {Msg::HelpNotOpened,
+     "ヘルプを表示できませんでした。HTMLファイルを開くブラウザが見つかりません。"
+     "次のファイルをブラウザで開いてください。\n%1"},
+
     // Probes
     {Msg::PingAnswered, "PING応答あり"},
     {Msg::PingNoAnswer, "[失敗]PING応答なし"},

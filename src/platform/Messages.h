@@ -36,6 +36,11 @@ enum class Msg {
   TooManyComputers,
   UnknownHostname,
 
+  // Dialogs, settings sheet and main window commands
+  InputNotCp932,  // %1: the field's label
+  PasteNotCp932,  // %1: the field's column heading
+  HelpNotOpened,  // %1: the help page's path
+
   // Probes
   PingAnswered,
   PingNoAnswer,

@@ -107,14 +107,26 @@ class AppLifeTest : public QObject {
             "エラー|自動起動が設定されていますが、プレロードファイルが指定されていません。")}));
   }
 
+  // The box has no owner and blocks no window: the watch can be stopped
+  // while the check thread waits for the answer.
   void promptFromTheCheckThreadIsAnsweredOnTheGuiThread() {
     GuiPrompt prompt;
+    QWidget mainWindow;
+    mainWindow.show();
+    prompt.SetOwner(&mainWindow);
     QThread* boxThread = nullptr;
+    QWidget* boxOwner = &mainWindow;
+    QWidget* blocking = &mainWindow;
     QTimer answerer;
     QObject::connect(&answerer, &QTimer::timeout, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QMessageBox* box = nullptr;
+      for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* shown = qobject_cast<QMessageBox*>(window); shown && shown->isVisible())
+          box = shown;
       if (!box) return;
       boxThread = QThread::currentThread();
+      boxOwner = box->parentWidget();
+      blocking = QApplication::activeModalWidget();
       QCOMPARE(box->windowTitle(), QStringLiteral("確認"));
       box->button(QMessageBox::No)->click();
     });
@@ -127,6 +139,8 @@ class AppLifeTest : public QObject {
     QTRY_VERIFY(boxThread != nullptr);
     checkThread.join();
     QCOMPARE(boxThread, qApp->thread());
+    QCOMPARE(boxOwner, nullptr);
+    QCOMPARE(blocking, nullptr);
     QCOMPARE(answer, PromptAnswer::No);
   }
 
@@ -156,7 +170,7 @@ class AppLifeTest : public QObject {
     QCOMPARE(opened.size(), 2);
   }
 
-  void logoClosesOnItsTimerOrEscape() {
+  void logoClosesOnItsTimerEnterOrEscape() {
     CLogoWindow logo;
     logo.show();
     QVERIFY(logo.closeTimerId() != 0);
@@ -167,10 +181,12 @@ class AppLifeTest : public QObject {
     QVERIFY(!logo.isVisible());
     QCOMPARE(logo.result(), int(QDialog::Rejected));
 
-    CLogoWindow early;
-    early.show();
-    QTest::keyClick(&early, Qt::Key_Escape);
-    QVERIFY(!early.isVisible());
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+      CLogoWindow early;
+      early.show();
+      QTest::keyClick(&early, key);
+      QVERIFY(!early.isVisible());
+    }
   }
 
   void secondCopyEndsAtOnceAndSigtermEndsInOrder() {

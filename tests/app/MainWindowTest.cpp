@@ -3,11 +3,16 @@
 #include <QCloseEvent>
 #include <QColor>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QSignalSpy>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
 
 #include "MainWindowFixture.h"
 #include "app/Cp932Text.h"
+#include "app/DownRowDelegate.h"
+#include "app/UrlOpener.h"
 #include "engine/WatchState.h"
 #include "gui_support/GuiTestSupport.h"
 #include "settings/ClipboardRecord.h"
@@ -19,6 +24,12 @@ namespace {
 
 QString Status(CTarnwickView& view, int row) {
   return FromCp932(view.list().StoredField(row, Field::Status));
+}
+
+// The colour drawn in the middle of a cell.
+QColor CellColour(CTarnwickView& view, int row, Field field) {
+  const QRect cell = view.visualRect(view.list().index(row, static_cast<int>(field)));
+  return view.viewport()->grab().toImage().pixelColor(cell.center());
 }
 
 }  // namespace
@@ -63,7 +74,16 @@ class MainWindowTest : public QObject {
           CommandId::Paste, CommandId::Start, CommandId::Stop, CommandId::Load, CommandId::Save,
           CommandId::Settings, CommandId::Help, CommandId::About, CommandId::Exit})
       QCOMPARE(f.frame->action(id)->isEnabled(), enabled.contains(int(id)));
+    for (QAction* item : f.view->contextMenu()->actions())
+      if (!item->isSeparator()) QCOMPARE(item->isEnabled(), enabled.contains(item->data().toInt()));
     if (state == int(MonitorStateValue::Idle)) return;
+    // The clipboard keys reach no table that would copy a cell instead.
+    const QString record = QGuiApplication::clipboard()->text();
+    for (QKeyCombination key :
+         {Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert, Qt::CTRL | Qt::Key_X,
+          Qt::SHIFT | Qt::Key_Delete, Qt::CTRL | Qt::Key_V, Qt::SHIFT | Qt::Key_Insert})
+      QTest::keyClick(f.view, key.key(), key.keyboardModifiers());
+    QCOMPARE(QGuiApplication::clipboard()->text(), record);
     // The handlers refuse on their own, whatever reaches them.
     QTest::keyClick(f.view, Qt::Key_Delete);
     f.view->CutSelected();
@@ -90,6 +110,13 @@ class MainWindowTest : public QObject {
     QCOMPARE(down.data(Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
     QCOMPARE(down.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::white));
     QVERIFY(!f.view->list().index(0, 3).data(Qt::BackgroundRole).isValid());
+    // A command's prompt shows alone, then the watch message again.
+    auto* watchText = f.frame->statusBar()->findChildren<QLabel*>().constFirst();
+    for (const QString& prompt : {QStringLiteral("監視を開始"), QString()}) {
+      QStatusTipEvent hover(prompt);
+      QCoreApplication::sendEvent(f.frame.get(), &hover);
+      QCOMPARE(watchText->isHidden(), !prompt.isEmpty());
+    }
 
     f.frame->action(CommandId::Stop)->trigger();
     QCOMPARE(f.frame->watchMessage(), QStringLiteral("監視を停止しています....."));
@@ -112,22 +139,57 @@ class MainWindowTest : public QObject {
     QTest::addColumn<int>("deleted");
     QTest::addColumn<int>("selected");
     QTest::addColumn<QStringList>("left");
-    QTest::newRow("last of three") << 2 << 1 << QStringList({"a", "b"});
-    QTest::newRow("first of three") << 0 << 0 << QStringList({"b", "c"});
+    QTest::addColumn<bool>("keypad");
+    QTest::newRow("last of three") << 2 << 1 << QStringList({"a", "b"}) << false;
+    QTest::newRow("first of three") << 0 << 0 << QStringList({"b", "c"}) << false;
+    QTest::newRow("keypad Delete") << 1 << 1 << QStringList({"a", "c"}) << true;
   }
 
   void deleteKeepsASelectionNearby() {
     QFETCH(int, deleted);
     QFETCH(int, selected);
     QFETCH(QStringList, left);
+    QFETCH(bool, keypad);
     MainWindowFixture f;
     f.SetRows({f.Row("a"), f.Row("b"), f.Row("c")});
     f.view->SelectRow(deleted);
-    QTest::keyClick(f.view, Qt::Key_Delete);
+    QTest::keyClick(f.view, Qt::Key_Delete, keypad ? Qt::KeypadModifier : Qt::NoModifier);
     QCOMPARE(f.Names(), left);
     QCOMPARE(f.view->SelectedRow(), selected);
     QVERIFY(f.view->listState().modified);
     QVERIFY(f.prompt.shown().empty());
+  }
+
+  // The pop-up names the commands shortly and alone shows icons (add, delete).
+  void contextMenuHasItsOwnTextsAndIcons() {
+    MainWindowFixture f;
+    QStringList texts;
+    for (QAction* item : f.view->contextMenu()->actions())
+      texts << item->text() + (item->isIconVisibleInMenu() && !item->icon().isNull() ? "*" : "");
+    QCOMPARE(texts, QStringList({"追加(&A)*", "削除(&D)*", "編集(&E)", "", "コピー(&C)",
+                                 "切り取り(&X)", "貼り付け(&V)"}));
+    for (CommandId id : {CommandId::Add, CommandId::Delete})
+      QVERIFY(!f.frame->action(id)->isIconVisibleInMenu());
+  }
+
+  void selectedDownRowStillLooksDown() {
+    MainWindowFixture f;
+    ComputerEntry down = f.Row("down");
+    down[Field::Status] = StatusDownText();
+    f.SetRows({down});
+    f.frame->show();
+    f.view->SelectRow(0);
+    QCOMPARE(CellColour(*f.view, 0, Field::Port).rgb(),
+             QColor(255, 0, 0).darker(DownRowDelegate::kSelectedDarkness).rgb());
+  }
+
+  void helpWithoutABrowserNamesThePage() {
+    MainWindowFixture f;
+    UrlOpener::Replace([](const QUrl&) { return false; });
+    f.frame->action(CommandId::Help)->trigger();
+    QCOMPARE(ShownBoxes(f.prompt),
+             QStringList({QStringLiteral("エラー|") +
+                          UiText(Msg::HelpNotOpened).arg(HelpPageUrl().toLocalFile())}));
   }
 
   void copyPasteAndCutGoThroughTheClipboard() {
@@ -172,6 +234,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(ShownBoxes(f.prompt),
              QStringList({QStringLiteral(
                  "注意|これ以上、監視するコンピュータを追加することはできません。")}));
+
+    // A record with text CP932 cannot hold says so and pastes nothing.
+    f.settings.MaxNumOfComputer = 5;
+    QGuiApplication::clipboard()->setText(
+        QStringLiteral("ZNRQ,b,1.2.3.4,,PING,,,,,,,,,,,jos\u00e9@x,"));
+    f.view->Paste();
+    QCOMPARE(f.view->list().rowCount(), 3);
+    QCOMPARE(ShownBoxes(f.prompt).last(),
+             QStringLiteral("注意|") + UiText(Msg::PasteNotCp932).arg("送信先メールアドレス"));
   }
 
   void saveThenLoadKeepsTheRowsAndAFailedLoadLosesNothing() {
