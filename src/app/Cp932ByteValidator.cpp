@@ -16,10 +16,15 @@ int CharacterBefore(const QString& text, int end) {
 
 }  // namespace
 
-Cp932ByteValidator::Cp932ByteValidator(std::size_t limit, QObject* parent)
-    : QValidator(parent), limit_(limit) {}
+Cp932ByteValidator::Cp932ByteValidator(std::size_t limit, QObject* parent, bool digitsOnly)
+    : QValidator(parent), limit_(limit), digitsOnly_(digitsOnly) {}
 
 QValidator::State Cp932ByteValidator::validate(QString& input, int& pos) const {
+  // 0-9 only: full-width digits are no digits to the conversions.
+  if (digitsOnly_ && std::any_of(input.cbegin(), input.cend(), [](QChar c) {
+        return c < QLatin1Char('0') || c > QLatin1Char('9');
+      }))
+    return Invalid;
   std::size_t length = Cp932Length(input);
   if (length <= limit_) return Acceptable;
   // What was just typed or pasted stands before the cursor: drop it first.

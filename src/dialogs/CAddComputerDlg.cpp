@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 #include <array>
 
@@ -50,9 +49,7 @@ constexpr std::array<ServiceOption, 8> kServiceOptions{{
     {"custom", "カスタム(TCPポート)", CAddComputerDlg::kCustomChoice, nullptr},
 }};
 
-QValidator* PortValidator(QObject* parent) {
-  return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), parent);
-}
+constexpr std::size_t kPortDigits = 5;
 
 }  // namespace
 
@@ -116,7 +113,7 @@ QWidget* CAddComputerDlg::MakeServiceGroup() {
   serviceName_->setObjectName(QStringLiteral("serviceName"));
   serviceName_->setValidator(new Cp932ByteValidator(kServiceLimit, serviceName_));
   port_->setObjectName(QStringLiteral("port"));
-  port_->setValidator(PortValidator(port_));
+  port_->setValidator(new Cp932ByteValidator(kPortDigits, port_, /*digitsOnly=*/true));
   auto* edits = new QFormLayout;
   edits->addRow(QStringLiteral("サービス名"), serviceName_);
   edits->addRow(QStringLiteral("ポート番号"), port_);

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include "app/Cp932ByteValidator.h"
@@ -19,22 +18,25 @@
 #include "dialogs/CProgramGroup.h"
 #include "dialogs/ComputerDialogLayout.h"
 #include "dialogs/ComputerForm.h"
+#include "dialogs/PageControls.h"
 
 namespace tarnwick {
 namespace {
 
-// One byte less than the add dialog for the name, the service and the programs.
-constexpr std::size_t kNameLimit = 127;
+// The name as in the add dialog; one byte less for the service and the programs.
+constexpr std::size_t kNameLimit = 128;
 constexpr std::size_t kServiceLimit = 63;
 constexpr std::size_t kProgramLimit = 511;
+constexpr std::size_t kPortDigits = 5;
 
 bool IsSet(const std::string& flag) {
   return !flag.empty();
 }
 
-// A long text shows its beginning, not the end where setText leaves the cursor.
+// A long text shows its beginning, not the end where setText leaves the
+// cursor; a text beyond the limit for typing shows whole.
 void Show(QLineEdit* edit, const std::string& text) {
-  edit->setText(FromCp932(text));
+  SetWholeText(edit, FromCp932(text));
   edit->home(false);
 }
 
@@ -65,7 +67,9 @@ CEditComputerDlg::CEditComputerDlg(ComputerListModel& list, int row, ListState& 
 
   LayOutComputerDialog(*this, {computer_, MakeServiceGroup()},
                        {notify_, downProgram_, restoreProgram_, mail_}, MakeButtons());
-  Fill(list_.Entry(row_));
+  original_ = list_.Entry(row_);
+  Fill(original_);
+  opened_ = ReadForm();
 }
 
 QWidget* CEditComputerDlg::MakeServiceGroup() {
@@ -81,8 +85,7 @@ QWidget* CEditComputerDlg::MakeServiceGroup() {
   serviceName_->setObjectName(QStringLiteral("serviceName"));
   serviceName_->setValidator(new Cp932ByteValidator(kServiceLimit, serviceName_));
   port_->setObjectName(QStringLiteral("port"));
-  port_->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), port_));
+  port_->setValidator(new Cp932ByteValidator(kPortDigits, port_, /*digitsOnly=*/true));
   auto* edits = new QFormLayout;
   edits->addRow(QStringLiteral("サービス名"), serviceName_);
   edits->addRow(QStringLiteral("ポート番号"), port_);
@@ -144,12 +147,34 @@ ComputerForm CEditComputerDlg::ReadForm() const {
   return form;
 }
 
+// What the user left as it was stays byte for byte as the row held it, even
+// beyond the limits for typing; status and times change all the same.
+void CEditComputerDlg::KeepUneditedFields(const ComputerForm& form, ComputerEntry& row) const {
+  const auto keep = [&](Field field, bool unedited) {
+    if (unedited) row[field] = original_[field];
+  };
+  const bool sameCheck = form.check == opened_.check;
+  const bool ping = form.check == ComputerForm::Check::Ping;
+  keep(Field::ComputerName, form.name == opened_.name);
+  keep(Field::IpAddress, form.octets == opened_.octets);
+  keep(Field::CheckService, sameCheck && (ping || form.service == opened_.service));
+  keep(Field::Port, sameCheck && form.port == opened_.port);
+  keep(Field::ByMail, form.byMail == opened_.byMail);
+  keep(Field::ByNetsend, form.byNetsend == opened_.byNetsend);
+  keep(Field::ByEventlog, form.byEventlog == opened_.byEventlog);
+  keep(Field::DownProgram, form.downProgram == opened_.downProgram);
+  keep(Field::RestoreProgram, form.restoreProgram == opened_.restoreProgram);
+  keep(Field::NoDefaultMail, form.noDefaultMail == opened_.noDefaultMail);
+  keep(Field::MailAddress, form.mailAddress == opened_.mailAddress);
+}
+
 void CEditComputerDlg::Save() {
   const ComputerForm form = ReadForm();
   if (!form.Accept(prompt_, ComputerForm::CommaTest::BeforeListCheck)) return;
   // A row that is gone (the caller's index out of range) changes nothing.
   if (row_ >= 0 && row_ < list_.rowCount()) {
     ComputerEntry row = form.ToRow();
+    KeepUneditedFields(form, row);
     row[Field::LastCheckTime] = list_.StoredField(row_, Field::LastCheckTime);
     list_.ReplaceEntry(row_, row);
     listState_.modified = true;

@@ -4,6 +4,7 @@
 
 #include "app/ComputerListModel.h"
 #include "app/ListState.h"
+#include "dialogs/ComputerForm.h"
 #include "engine/AppSettings.h"
 #include "platform/UserPrompt.h"
 
@@ -16,7 +17,6 @@ class CComputerGroup;
 class CMailAddressGroup;
 class CNotifyGroup;
 class CProgramGroup;
-struct ComputerForm;
 
 // The edit computer dialog: OK rewrites row `row` in place and closes; the
 // row is untouched until then. A row is checked by ping or by a service given
@@ -34,6 +34,7 @@ class CEditComputerDlg : public QDialog {
   void Fill(const ComputerEntry& row);
   void ChoosePing(bool ping);
   ComputerForm ReadForm() const;
+  void KeepUneditedFields(const ComputerForm& form, ComputerEntry& row) const;
   void Save();
 
   ComputerListModel& list_;
@@ -51,6 +52,9 @@ class CEditComputerDlg : public QDialog {
   CProgramGroup* downProgram_;
   CProgramGroup* restoreProgram_;
   CMailAddressGroup* mail_;
+
+  ComputerEntry original_;  // the row as the dialog found it
+  ComputerForm opened_;     // the controls as the row filled them
 };
 
 }  // namespace tarnwick

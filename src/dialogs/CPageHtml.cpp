@@ -80,6 +80,7 @@ void CPageHtml::Browse() {
 }
 
 bool CPageHtml::Apply() {
+  if (!AllFitCp932({{file_, QStringLiteral("HTML出力ファイル")}})) return false;
   const bool output = output_->isChecked();
   const QString reload = reload_->text();
   if (output && (reload.isEmpty() || LeadingDecimal(reload) == 0))

@@ -90,6 +90,10 @@ bool CPageMail::EnglishChosen() const {
 }
 
 bool CPageMail::Apply() {
+  if (!AllFitCp932({{server_, QStringLiteral("メールサーバ名")},
+                    {recipients_, QStringLiteral("送信先メールアドレス")},
+                    {sender_, QStringLiteral("送信元メールアドレス")}}))
+    return false;
   const bool anyEmpty =
       server_->text().isEmpty() || recipients_->text().isEmpty() || sender_->text().isEmpty();
   const bool allEmpty =

@@ -120,6 +120,10 @@ void CPageMsg::RestoreDefaults() {
 }
 
 bool CPageMsg::Apply() {
+  for (int i = 0; i < FieldCount; ++i) {
+    const auto field = static_cast<Field>(i);
+    if (!AllFitCp932({{edits_[field], TextOf(field).label}})) return false;
+  }
   // Disabled fields are checked too: the other language may be chosen later.
   for (Field field : {DownMsgJp, DownMsgUs, RestoreMsgJp, RestoreMsgUs}) {
     if (edits_[field]->text().isEmpty())

@@ -36,6 +36,7 @@ void CPageNetsend::Fill() {
 }
 
 bool CPageNetsend::Apply() {
+  if (!AllFitCp932({{recipient_, QStringLiteral("メッセージ送信先コンピュータ名")}})) return false;
   settings().NetsendTo = FieldText(recipient_, AppSettings::kHostCapacity);
   return true;
 }

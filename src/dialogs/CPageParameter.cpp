@@ -85,9 +85,9 @@ CPageParameter::CPageParameter(AppSettings& settings, UserPrompt& prompt, QWidge
 
 void CPageParameter::Fill() {
   SetFieldText(preload_, settings().PreloadFile);
-  interval_->setText(QString::number(settings().CheckInterval));
-  retry_->setText(QString::number(settings().MaxRetry));
-  parallel_->setText(QString::number(settings().ParallelChecks));
+  SetWholeText(interval_, QString::number(settings().CheckInterval));
+  SetWholeText(retry_, QString::number(settings().MaxRetry));
+  SetWholeText(parallel_, QString::number(settings().ParallelChecks));
   autoStart_->setChecked(settings().AutoStart != 0);
   noLogo_->setChecked(settings().DontShowLogo != 0);
   beep_->setChecked(settings().BeepToAlert != 0);
@@ -114,6 +114,9 @@ void CPageParameter::Browse() {
 }
 
 bool CPageParameter::Apply() {
+  if (!AllFitCp932(
+          {{preload_, QStringLiteral("起動時に読み込む設定ファイル(プレロードファイル)")}}))
+    return false;
   const int interval = LeadingDecimal(interval_->text());
   if (interval == 0 && runningLog_->isChecked())
     return Refuse(

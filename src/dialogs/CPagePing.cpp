@@ -41,7 +41,7 @@ CPagePing::CPagePing(AppSettings& settings, UserPrompt& prompt, QWidget* parent)
 }
 
 void CPagePing::Fill() {
-  timeOut_->setText(QString::number(settings().PingTimeOut));
+  SetWholeText(timeOut_, QString::number(settings().PingTimeOut));
 }
 
 void CPagePing::RestoreDefaults() {
@@ -51,6 +51,7 @@ void CPagePing::RestoreDefaults() {
 }
 
 bool CPagePing::Apply() {
+  if (!AllFitCp932({{timeOut_, QStringLiteral("PING タイムアウト値")}})) return false;
   const int timeOut = LeadingDecimal(timeOut_->text());
   if (timeOut < kShortestTimeOut)
     return Refuse(QStringLiteral("タイムアウト値は10ミリ秒以上を設定してください。"));

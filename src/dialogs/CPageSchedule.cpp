@@ -54,9 +54,9 @@ CPageSchedule::CPageSchedule(AppSettings& settings, UserPrompt& prompt, QWidget*
 void CPageSchedule::Fill() {
   enable_->setChecked(settings().EnableUnavailableSchedule != 0);
   EnableTimeEdits(enable_->isChecked());
-  hour_->setText(QString::number(settings().UnavailableHour));
-  minute_->setText(QString::number(settings().UnavailableMinutes));
-  length_->setText(QString::number(settings().UnavailableInterval));
+  SetWholeText(hour_, QString::number(settings().UnavailableHour));
+  SetWholeText(minute_, QString::number(settings().UnavailableMinutes));
+  SetWholeText(length_, QString::number(settings().UnavailableInterval));
 }
 
 void CPageSchedule::EnableTimeEdits(bool enable) {

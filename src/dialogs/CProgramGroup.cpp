@@ -22,7 +22,11 @@ CProgramGroup::CProgramGroup(const QString& title, std::size_t limit, QWidget* p
 
 void CProgramGroup::Browse() {
   const QString path = CProgramFileDialog::Choose(this);
-  if (!path.isEmpty()) edit_->setText(path);
+  if (path.isEmpty()) return;
+  // The command line splits at blanks outside quotes: a path with a blank
+  // is one program only when quoted.
+  const bool quote = path.contains(QLatin1Char(' '));
+  edit_->setText(quote ? QLatin1Char('"') + path + QLatin1Char('"') : path);
 }
 
 }  // namespace tarnwick

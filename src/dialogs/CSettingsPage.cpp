@@ -29,6 +29,13 @@ bool CSettingsPage::Refuse(const QString& text) {
   return false;
 }
 
+bool CSettingsPage::AllFitCp932(std::initializer_list<LabelledEdit> edits) {
+  for (const LabelledEdit& field : edits) {
+    if (!FitsCp932(field.edit->text())) return Refuse(UiText(Msg::InputNotCp932).arg(field.label));
+  }
+  return true;
+}
+
 void CSettingsPage::Warn(const QString& text) {
   Ask(prompt_, text, UiText(Msg::CaptionCaution), PromptIcon::Exclamation);
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <initializer_list>
 
 #include "engine/AppSettings.h"
 #include "platform/UserPrompt.h"
@@ -45,6 +46,14 @@ class CSettingsPage : public QWidget {
 
   // Shows the refusal box ("注意", exclamation) and returns false.
   bool Refuse(const QString& text);
+  // An edit and the label that names it in a message.
+  struct LabelledEdit {
+    const QLineEdit* edit;
+    QString label;
+  };
+  // Refuses the first edit holding text that CP932 cannot hold, which would
+  // be stored as "?"; an apply step checks this before anything else.
+  bool AllFitCp932(std::initializer_list<LabelledEdit> edits);
   void Warn(const QString& text);
   void Inform(const QString& text);
   void Fail(const QString& text);

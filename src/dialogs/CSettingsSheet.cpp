@@ -24,7 +24,7 @@ CSettingsSheet::CSettingsSheet(AppSettings& settings, RegistryFile& registry, Us
       prompt_(prompt),
       tabs_(new QTabWidget(this)) {
   setWindowTitle(QStringLiteral("設定"));
-  // Every tab stays in sight, as the original's rows of tabs did.
+  // Every tab stays in sight: no scroll buttons hide some of them.
   tabs_->setUsesScrollButtons(false);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
                                        QDialogButtonBox::Apply);
@@ -47,6 +47,8 @@ CSettingsSheet::CSettingsSheet(AppSettings& settings, RegistryFile& registry, Us
   AddPage(new CPageSchedule(settings_, prompt_));
 
   auto* layout = new QVBoxLayout(this);
+  // Fixed at the size of the largest page, as a dialog is.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->addWidget(tabs_);
   layout->addWidget(buttons);
 }

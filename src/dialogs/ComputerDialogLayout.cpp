@@ -21,6 +21,9 @@ void LayOutComputerDialog(QDialog& dialog, std::initializer_list<QWidget*> left,
   columns->addLayout(Column(left), 1);
   columns->addLayout(Column(right), 1);
   auto* layout = new QVBoxLayout(&dialog);
+  // A dialog keeps the size of its controls: stretched, the groups would
+  // spread over the screen.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->addLayout(columns);
   layout->addWidget(buttons);
 }

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "app/Cp932Text.h"
 #include "app/GuiPrompt.h"
@@ -18,9 +19,26 @@ namespace tarnwick {
 namespace {
 
 const QLatin1Char kComma(',');
+constexpr int kHighestPort = 65535;
 
 bool HasComma(const QString& text) {
   return text.contains(kComma);
+}
+
+// The first text that CP932 cannot hold: it would be stored as "?".
+std::optional<QString> FirstUnencodableField(const ComputerForm& form) {
+  const QString none;
+  const bool typedService = form.check == ComputerForm::Check::TypedService;
+  const std::pair<const QString&, const char*> fields[] = {
+      {form.name, "コンピュータ名"},
+      {typedService ? form.service : none, "サービス名"},
+      {form.downProgram, "ダウン時の実行プログラム"},
+      {form.restoreProgram, "復帰時の実行プログラム"},
+      {form.mailAddress, "メールアドレス"}};
+  for (const auto& [text, label] : fields) {
+    if (!FitsCp932(text)) return UiText(Msg::InputNotCp932).arg(QString::fromUtf8(label));
+  }
+  return std::nullopt;
 }
 
 // The first of the rules about the name, the address, the notifications and
@@ -38,6 +56,8 @@ std::optional<QString> FirstEntryFault(const ComputerForm& form) {
   if (form.check == ComputerForm::Check::TypedService) {
     if (form.service.isEmpty()) return QStringLiteral("サービス名を入力してください。");
     if (form.port.isEmpty()) return QStringLiteral("ポート番号を入力してください。");
+    if (form.port.toInt() > kHighestPort)
+      return QStringLiteral("ポート番号には0から65535までの値を設定してください。");
   }
   return std::nullopt;
 }
@@ -112,7 +132,8 @@ ComputerForm ComputerForm::Read(const CComputerGroup& computer, const CNotifyGro
 }
 
 bool ComputerForm::Accept(UserPrompt& prompt, CommaTest commaTest) const {
-  std::optional<QString> fault = FirstEntryFault(*this);
+  std::optional<QString> fault = FirstUnencodableField(*this);
+  if (!fault) fault = FirstEntryFault(*this);
   if (!fault) fault = FirstFieldComma(*this);
   if (!fault && AddressMissing(*this))
     fault = QStringLiteral(

@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QStyle>
 #include <climits>
 
@@ -21,10 +20,8 @@ QLineEdit* MakeTextEdit(std::size_t bytes, QWidget* parent) {
 
 QLineEdit* MakeDigitsEdit(int digits, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
-  // [0-9], not \d: full-width digits are not digits to the conversion.
   edit->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-  edit->setMaxLength(digits);
+      new Cp932ByteValidator(static_cast<std::size_t>(digits), edit, /*digitsOnly=*/true));
   const int width = edit->fontMetrics().horizontalAdvance(QString(digits + 2, QLatin1Char('0')));
   edit->setFixedWidth(width + 2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8);
   return edit;
@@ -54,7 +51,16 @@ std::string FieldText(const QLineEdit* edit, std::size_t capacity) {
 }
 
 void SetFieldText(QLineEdit* edit, std::string_view cp932) {
-  edit->setText(FromCp932(cp932));
+  SetWholeText(edit, FromCp932(cp932));
+}
+
+void SetWholeText(QLineEdit* edit, const QString& text) {
+  // The limit is for typing: a longer value from a file or written by hand
+  // is shown and kept whole until the user edits it.
+  const QValidator* validator = edit->validator();
+  edit->setValidator(nullptr);
+  edit->setText(text);
+  edit->setValidator(validator);
 }
 
 QString BrowseForFile(QWidget* parent, const QString& initial, const QStringList& filters,

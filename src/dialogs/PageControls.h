@@ -24,7 +24,9 @@ int LeadingDecimal(const QString& text);
 
 // The edit's text as CP932, never longer than `capacity` bytes.
 std::string FieldText(const QLineEdit* edit, std::size_t capacity);
+// Shows a stored value whole, even beyond the edit's limit for typing.
 void SetFieldText(QLineEdit* edit, std::string_view cp932);
+void SetWholeText(QLineEdit* edit, const QString& text);
 
 // The system's open-file dialog: starts on `initial`, offers `filters`
 // ("text (patterns)", shown without the patterns part). The chosen full path,

@@ -3,13 +3,17 @@
 #include <sched.h>
 #include <sys/mount.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -19,7 +23,9 @@
 #include "dialogs/CAddComputerDlg.h"
 #include "dialogs/CEditComputerDlg.h"
 #include "dialogs/CIpAddressEdit.h"
+#include "dialogs/CProgramGroup.h"
 #include "gui_support/GuiTestSupport.h"
+#include "platform/ProgramLauncher.h"
 
 using namespace tarnwick;
 using test::RecordingPrompt;
@@ -37,6 +43,10 @@ const QString kListCount = QStringLiteral(
 
 QString Caution(const char* text) {
   return QStringLiteral("注意|") + QString::fromUtf8(text);
+}
+
+QString NotCp932(const char* label) {
+  return QStringLiteral("注意|") + UiText(Msg::InputNotCp932).arg(QString::fromUtf8(label));
 }
 
 // A row as a watch leaves it: checked by FTP, up, with its times.
@@ -159,6 +169,17 @@ class ComputerDialogsTest : public QObject {
     row("custom PING keeps its port", true, M{{c, true}, {s, "PING"}, {p, "7"}}, {}, "PING|7");
     row("custom port 0", true, M{{c, true}, {s, "echo"}, {p, "0"}}, {}, "echo|0");
     row("custom port 00021", true, M{{c, true}, {s, "ftp2"}, {p, "00021"}}, {}, "ftp2|00021");
+    row("custom port 65535", true, M{{c, true}, {s, "top"}, {p, "65535"}}, {}, "top|65535");
+    const char* portRange = "ポート番号には0から65535までの値を設定してください。";
+    refused("custom port 65536", true, M{{c, true}, {s, "echo"}, {p, "65536"}}, portRange);
+    refused("edit port 99999", false, M{{p, "99999"}}, portRange);
+    // What CP932 cannot hold is refused first, naming the field.
+    row("name not in CP932, before a blank address", true,
+        M{{"computerName", "jos\u00e9"}, {"ipAddress", ""}}, {NotCp932("コンピュータ名")});
+    row("service not in CP932", true, M{{c, true}, {s, "\u20ac"}, {p, "1"}},
+        {NotCp932("サービス名")});
+    row("address not in CP932", false, M{{a, "a\U0001F600@b"}}, {NotCp932("メールアドレス")});
+    row("ping leaves the service unused", false, M{{"ping", true}, {s, "\u00e9"}}, {}, "PING|");
     // The map clicks "custom" before "ping": the typed texts stay unused.
     row("ping after custom", true, M{{c, true}, {"ping", true}, {s, "x"}, {p, "9"}}, {}, "PING|");
     row("empty name", true, M{{"computerName", ""}}, {kNameMissing});
@@ -303,7 +324,7 @@ class ComputerDialogsTest : public QObject {
     const QString kana = QStringLiteral("あ");
     row(true, "computerName", QString(129, 'n'), 128);
     row(true, "serviceName", kana.repeated(33), 32);
-    row(false, "computerName", kana.repeated(64), 63);
+    row(false, "computerName", kana.repeated(65), 64);
     row(false, "serviceName", QString(64, 's'), 63);
     row(true, "downProgram", QString(513, 'p'), 512);
     row(false, "restoreProgram", QString(512, 'p'), 511);
@@ -341,16 +362,62 @@ class ComputerDialogsTest : public QObject {
     QVERIFY(!dialog->findChild<QRadioButton*>(QStringLiteral("ping"))->isChecked());
     QCOMPARE(Edit(*dialog, "serviceName")->text(), QStringLiteral("FTP"));
     QCOMPARE(Edit(*dialog, "port")->text(), QStringLiteral("21"));
-    QCOMPARE(Edit(*dialog, "computerName")->text(), QString(127, 'n'));
+    QCOMPARE(Edit(*dialog, "computerName")->text(), QString(128, 'n'));
     Click(*dialog, "ok");
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
     QVERIFY(state_.modified);
     ComputerEntry expected = watched;
-    expected[Field::ComputerName] = std::string(127, 'n');
     expected[Field::Status] = StatusUnknownText();
     expected[Field::LastUpTime].clear();
     expected[Field::LastDownTime].clear();
     QCOMPARE(list_.Entry(0).fields, expected.fields);
+  }
+
+  // A row from a list file, beyond every limit for typing: what the user
+  // leaves stays byte for byte; what the user edits takes its limit.
+  void editKeepsWhatTheUserLeft() {
+    ComputerEntry row = WatchedFtpRow();
+    row[Field::ComputerName] = ToCp932(QStringLiteral("あ").repeated(100));
+    row[Field::CheckService] = std::string(70, 's');
+    row[Field::Port] = "00021";
+    row[Field::ByEventlog] = "1";
+    row[Field::DownProgram] = std::string(600, 'p');
+    list_.AppendEntry(row);
+    for (const bool typed : {false, true}) {
+      auto dialog = EditDialog();
+      dialog->show();
+      QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+      if (typed) QTest::keyClick(Edit(*dialog, "computerName"), 'x');
+      Click(*dialog, "ok");
+      if (typed) row[Field::ComputerName].resize(128);
+      row[Field::Status] = StatusUnknownText();
+      row[Field::LastUpTime] = row[Field::LastDownTime] = "";
+      QCOMPARE(list_.Entry(0).fields, row.fields);
+    }
+  }
+
+  // A program in a folder with a blank is put in quoted, and starts so.
+  void browsedProgramWithABlankIsQuotedAndRuns() {
+    QTemporaryDir dir;
+    const QString script = dir.filePath(QStringLiteral("alert scripts/page.sh"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("alert scripts"))));
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\ntouch \"$0.ran\"\n") > 0);
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    auto dialog = AddDialog();
+    dialog->show();
+    QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+    QTimer::singleShot(0, [&] {
+      auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      chooser->selectFile(script);
+      static_cast<QDialog*>(chooser)->accept();
+    });
+    qobject_cast<CProgramGroup*>(Edit(*dialog, "downProgram")->parentWidget())->browse()->click();
+    Click(*dialog, "add");
+    QCOMPARE(FromCp932(list_.Entry(0)[Field::DownProgram]), '"' + script + '"');
+    QVERIFY(ProgramLauncher::System().Start(list_.Entry(0)[Field::DownProgram]).pid > 0);
+    QTRY_VERIFY(QFile::exists(script + QStringLiteral(".ran")));
   }
 
   void editCancelAndEscapeLeaveTheRow() {

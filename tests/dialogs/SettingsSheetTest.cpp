@@ -9,9 +9,11 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "app/Cp932Text.h"
 #include "dialogs/CPageHtml.h"
@@ -436,6 +438,44 @@ class SettingsSheetTest : public QObject {
     QCOMPARE(Boxes().size(), 1);  // the ping page now
     QCOMPARE(settings_.MaxRetry, 5);
     QCOMPARE(sheet_->tabs()->currentIndex(), int{kMail});
+  }
+
+  // Text CP932 cannot hold is refused before any other check of its page.
+  void textsCp932CannotHoldAreRefused() {
+    const std::pair<std::function<QLineEdit*()>, QString> cases[] = {
+        {[&] { return Open<CPageMail>(kMail)->serverEdit(); }, "メールサーバ名"},
+        {[&] { return Open<CPagePing>(kPing)->timeOutEdit(); }, "PING タイムアウト値"},
+        {[&] { return Open<CPageNetsend>(kNetsend)->recipientEdit(); },
+         "メッセージ送信先コンピュータ名"},
+        {[&] { return Open<CPageHtml>(kHtml)->fileEdit(); }, "HTML出力ファイル"},
+        {[&] { return Open<CPageMsg>(kMsg)->edit(CPageMsg::RestoreSubjectUs); },
+         "復帰時のメール件名(英語)"},
+        {[&] { return Open<CPageParameter>(kParameter)->preloadEdit(); },
+         "起動時に読み込む設定ファイル(プレロードファイル)"}};
+    for (const auto& [edit, label] : cases) {
+      const QString kept = edit()->text();
+      edit()->setText(QStringLiteral("\u00e9"));
+      QVERIFY(!Apply());
+      QCOMPARE(Boxes(), QStringList{kCaution + UiText(Msg::InputNotCp932).arg(label)});
+      edit()->setText(kept);
+    }
+    QVERIFY(Apply());
+  }
+
+  // Values written by hand beyond a field's width show whole and stay as
+  // they are; typing brings the field back to its width.
+  void wideRegistryValuesStayWhole() {
+    settings_.PingTimeOut = 120000;
+    settings_.CheckInterval = 1440;
+    auto* ping = Open<CPagePing>(kPing);
+    QCOMPARE(Open<CPageParameter>(kParameter)->intervalEdit()->text(), QStringLiteral("1440"));
+    QCOMPARE(sheet_->minimumSize(), sheet_->maximumSize());
+    QVERIFY(Apply());
+    QCOMPARE(settings_.PingTimeOut, 120000);
+    QCOMPARE(settings_.CheckInterval, 1440);
+    ping->timeOutEdit()->end(false);
+    QTest::keyClick(ping->timeOutEdit(), '7');
+    QCOMPARE(ping->timeOutEdit()->text(), QStringLiteral("12000"));
   }
 
   void appliedValuesReachTheRegistryFileAtOnce() {
