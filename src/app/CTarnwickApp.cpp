@@ -15,7 +15,7 @@
 namespace tarnwick {
 namespace {
 
-// The exit command's code, as the program has always ended.
+// The exit command ends the program with code 1, as a fatal failure does.
 constexpr int kExitCommandCode = 1;
 constexpr int kFatalCode = 1;
 
@@ -60,7 +60,7 @@ CTarnwickApp::StartResult CTarnwickApp::Start() {
 }
 
 bool CTarnwickApp::CheckPlatform() {
-  // Stands for loading the system's ICMP library: without an ICMP socket of
+  // The ICMP check of start-up: without an ICMP socket of
   // either kind no ping could ever be sent.
   if (IcmpEcho::Available()) return true;
   Ask(prompt_,

@@ -2,8 +2,8 @@
 
 namespace tarnwick {
 
-// The commands of the main window, with the ids the menus and the
-// accelerator table have always used.
+// The commands of the main window, each with its fixed numeric id (the
+// actions carry it as their data).
 enum class CommandId : int {
   Settings = 32771,
   Add = 32772,

@@ -73,8 +73,8 @@ void NameLookup::RunWhileWaiting(const std::function<void()>& work) {
     work();
     QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
   });
-  // Paint and timer events go on; clicks and keys wait for the answer, as
-  // they waited for the original blocking call.
+  // Paint and timer events go on; clicks and keys wait for the answer, so
+  // the dialog acts on nothing typed while it asks.
   waiting.exec(QEventLoop::ExcludeUserInputEvents);
   helper.join();
   QApplication::restoreOverrideCursor();

@@ -8,9 +8,8 @@
 namespace tarnwick {
 
 // The add dialog's two look-ups in the system's name service. Each blocks
-// its caller like the original synchronous calls, with the wait cursor, but
-// runs on a helper thread while the GUI thread keeps painting; user input
-// waits until the answer is in.
+// its caller until the answer is in, with the wait cursor, but runs on a
+// helper thread while the GUI thread keeps painting; user input waits too.
 class NameLookup {
  public:
   // The host's official name for a dotted address, or nothing.
