@@ -1,10 +1,14 @@
+#include <QAction>
+#include <QCoreApplication>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 
 #include "app/CAboutBox.h"
 #include "app/CLogoWindow.h"
 #include "app/CMainFrame.h"
 #include "app/CTarnwickView.h"
 #include "app/Cp932Text.h"
+#include "engine/WatchState.h"
 #include "platform/Sleeper.h"
 #include "screens/ScreenShots.h"
 #include "support/RecordingPrompt.h"
@@ -52,6 +56,24 @@ TARNWICK_SCREENS(mainwindow) {
   view.SelectRow(1);
   frame.resize(1100, 420);
   Shoot(frame, QStringLiteral("main-window"));
+
+  // A down computer stays red when selected.
+  view.SelectRow(2);
+  Shoot(frame, QStringLiteral("main-window-down-selected"));
+
+  // During a watch the pointer rests on the start button: its prompt, then
+  // the watch message again once the pointer leaves.
+  MonitorState = MonitorStateValue::Running;
+  frame.UpdateActions();
+  emit view.watchMessage(QStringLiteral("コンピュータを監視しています....."));
+  QStatusTipEvent hover(frame.action(CommandId::Start)->statusTip());
+  QCoreApplication::sendEvent(&frame, &hover);
+  Shoot(frame, QStringLiteral("main-window-watch-hover"));
+  QStatusTipEvent left{QString()};
+  QCoreApplication::sendEvent(&frame, &left);
+  Shoot(frame, QStringLiteral("main-window-watch"));
+  MonitorState = MonitorStateValue::Idle;
+  frame.UpdateActions();
 
   CAboutBox about(&frame);
   Shoot(about, QStringLiteral("about-box"));
