@@ -1,5 +1,6 @@
 #include "console/OnceCheck.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -14,6 +15,7 @@
 #include "engine/Notifier.h"
 #include "engine/WatchStart.h"
 #include "engine/WatchState.h"
+#include "platform/IcmpEcho.h"
 #include "platform/Messages.h"
 #include "platform/ProgramDirectory.h"
 #include "platform/RegistryFile.h"
@@ -48,6 +50,16 @@ int PrintUnsettledAndJudge(ConsoleRows& rows) {
   return anyDown ? OnceCheck::kSomeDown : OnceCheck::kAllUp;
 }
 
+// A ping that cannot be sent is not a computer that is down: say so instead.
+bool CanProbe(const std::vector<ComputerEntry>& rows, UserPrompt& prompt) {
+  const bool anyPing = std::any_of(rows.begin(), rows.end(), [](const ComputerEntry& row) {
+    return row.Method() == CheckMethod::Ping;
+  });
+  if (!anyPing || IcmpEcho::Available()) return true;
+  prompt.Show(Text(Msg::OnceNoIcmpSocket), Text(Msg::CaptionError), PromptIcon::Error);
+  return false;
+}
+
 }  // namespace
 
 int OnceCheck::Run(const std::string& listFile) {
@@ -58,7 +70,7 @@ int OnceCheck::Run(const std::string& listFile) {
   LoadSettings(settings, registry);
 
   ListReadResult list = ReadListFile(listFile, prompt);
-  if (!list.ok()) return kNotChecked;
+  if (!list.ok() || !CanProbe(list.rows, prompt)) return kNotChecked;
   // Reset before the rows print anything: only the settled states show.
   MemoryRows staging;
   staging.ReplaceAll(std::move(list.rows));

@@ -14,8 +14,8 @@ class OnceCheck {
  public:
   static constexpr int kAllUp = 0;
   static constexpr int kSomeDown = 1;
-  // The list could not be read or the pass did not complete (a signal, a
-  // clock error).
+  // The list could not be read, pings could not be sent, or the pass did
+  // not complete (a signal, a clock error).
   static constexpr int kNotChecked = 2;
 
   explicit OnceCheck(std::FILE* out = stdout) : out_(out) {}

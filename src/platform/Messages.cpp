@@ -143,6 +143,10 @@ constexpr Entry kCatalogue[] = {
     {Msg::OptionOnceWithMetricsEn, "--once and --metrics cannot be used together."},
     {Msg::OptionTryHelp, "「%1 --help」で使い方を表示します。"},
     {Msg::OptionTryHelpEn, "Try '%1 --help' for more information."},
+    {Msg::OnceNoIcmpSocket,
+     "ICMP ソケットを開けないため、ping で確認するコンピュータを確認できません。"
+     "root で実行するか、このユーザーのグループを net.ipv4.ping_group_range に含めるか、"
+     "sudo setcap cap_net_raw+ep でプログラムに CAP_NET_RAW を与えてください。"},
 
     // Net send
 

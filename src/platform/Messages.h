@@ -96,6 +96,7 @@ enum class Msg {
   OptionOnceWithMetricsEn,
   OptionTryHelp,  // %1: the program
   OptionTryHelpEn,
+  OnceNoIcmpSocket,
 
   // Net send
 
