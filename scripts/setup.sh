@@ -18,6 +18,8 @@ packages=(
   iproute2 nftables iputils-ping fping procps samba smbclient python3 python3-aiosmtpd
   # the metrics' and the service unit's checkers: Prometheus and promtool, systemd-analyze
   prometheus systemd
+  # the Debian package: CPack's dependency scan, lintian, and what its checks run
+  dpkg-dev file lintian man-db desktop-file-utils libcap2-bin
 )
 
 missing=()

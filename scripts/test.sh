@@ -12,6 +12,7 @@ find src tests bench tools \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0
 
 bash scripts/build.sh build -DTARNWICK_WERROR=ON
 ctest --test-dir build --output-on-failure --timeout 300
+bash scripts/test-package.sh build
 
 bash scripts/build.sh build-sanitize -DTARNWICK_WERROR=ON -DTARNWICK_SANITIZE=ON \
   -DTARNWICK_BENCH=OFF -DTARNWICK_GUI=OFF -DCMAKE_BUILD_TYPE=Debug

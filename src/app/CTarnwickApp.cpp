@@ -65,8 +65,9 @@ bool CTarnwickApp::CheckPlatform() {
   if (IcmpEcho::Available()) return true;
   Ask(prompt_,
       QStringLiteral("ICMP ソケットを開けません。ping を送るには、このユーザーのグループを "
-                     "net.ipv4.ping_group_range に含めるか、プログラムに CAP_NET_RAW "
-                     "の権限を与えてください。"),
+                     "net.ipv4.ping_group_range に含めてください。例: sudo sysctl -w "
+                     "net.ipv4.ping_group_range=\"0 2147483647\" "
+                     "(/etc/sysctl.d/ のファイルにも書くと再起動後も有効です)。"),
       UiText(Msg::CaptionError), PromptIcon::Error);
   return false;
 }

@@ -3,10 +3,13 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include "app/AppOptions.h"
 #include "app/CTarnwickApp.h"
 #include "app/StopSignalNotifier.h"
 
 int main(int argc, char** argv) {
+  // --help and --version need no display, no ICMP socket and no lock.
+  if (const auto exitCode = tarnwick::AppOptions::AnswerEarly(argc, argv)) return *exitCode;
   // Before any thread exists, Qt's own included.
   tarnwick::StopSignalNotifier::Block();
   QApplication::setAttribute(Qt::AA_DontShowIconsInMenus);

@@ -27,6 +27,11 @@ class MetricsEndpoint {
   int Port() const;
 
  private:
+  // Raises the soft limit of open descriptors to the hard one, so that the
+  // probes keep theirs beside the endpoint's bounded share.
+  static void RaiseDescriptorLimit();
+  static void DeferAccept(int port);
+
   std::unique_ptr<prometheus::Exposer> exposer_;
 };
 

@@ -1,6 +1,7 @@
 // tarnwick-watch [--metrics [ADDRESS:]PORT] LISTFILE: watches the computers
 // of a list file without a display, with the settings of the registry file,
 // until SIGINT or SIGTERM; with --metrics it also serves Prometheus metrics.
+// --once LISTFILE checks every computer once instead.
 #include <signal.h>
 
 #include <cstdio>
@@ -19,9 +20,11 @@
 #include "console/MeteredLauncher.h"
 #include "console/MeteredNotifier.h"
 #include "console/MetricsEndpoint.h"
+#include "console/OnceCheck.h"
 #include "console/StopSignals.h"
 #include "console/TerminalBeeper.h"
 #include "console/WatchMetrics.h"
+#include "console/WatchOptions.h"
 #include "engine/AlertDispatcher.h"
 #include "engine/CCheckThread.h"
 #include "engine/Notifier.h"
@@ -39,34 +42,6 @@ namespace tarnwick {
 namespace {
 
 constexpr int kSignalPollMs = 200;
-constexpr std::string_view kMetricsOption = "--metrics";
-
-struct WatchArguments {
-  std::string listFile;
-  // The --metrics text as given; none without the option.
-  std::optional<std::string> metrics;
-};
-
-// "[--metrics ADDRESS | --metrics=ADDRESS] LISTFILE"; none otherwise.
-std::optional<WatchArguments> ParseArguments(int argc, char** argv) {
-  WatchArguments arguments;
-  bool haveList = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == kMetricsOption && i + 1 < argc && !arguments.metrics) {
-      arguments.metrics = argv[++i];
-    } else if (argument.starts_with(std::string(kMetricsOption) + "=") && !arguments.metrics) {
-      arguments.metrics = std::string(argument.substr(kMetricsOption.size() + 1));
-    } else if (!haveList && !argument.starts_with("--")) {
-      arguments.listFile = argument;
-      haveList = true;
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (!haveList) return std::nullopt;
-  return arguments;
-}
 
 // Waits for the end of the watch, turning the first stop signal into the
 // stop command. A supervisor may send SIGTERM more than once (coreutils
@@ -172,19 +147,17 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
 
 int main(int argc, char** argv) {
   using namespace tarnwick;
-  const std::optional<WatchArguments> arguments = ParseArguments(argc, argv);
-  if (!arguments) {
-    ConsolePrompt().Show(Text(Msg::WatchUsage), Text(Msg::CaptionCaution), PromptIcon::Exclamation);
-    return 1;
-  }
+  const WatchOptions arguments = WatchOptions::Parse(argc, argv);
+  if (arguments.exitNow) return *arguments.exitNow;
+  if (arguments.mode == WatchOptions::Mode::Once) return OnceCheck().Run(arguments.listFile);
   std::optional<std::string> metricsAddress;
-  if (arguments->metrics) {
-    metricsAddress = MetricsEndpoint::ListeningAddress(*arguments->metrics);
+  if (arguments.metrics) {
+    metricsAddress = MetricsEndpoint::ListeningAddress(*arguments.metrics);
     if (!metricsAddress) {
-      ConsolePrompt().Show(Text(Msg::MetricsAddressInvalid) + Cp932FromUtf8(*arguments->metrics),
+      ConsolePrompt().Show(Text(Msg::MetricsAddressInvalid) + Cp932FromUtf8(*arguments.metrics),
                            Text(Msg::CaptionError), PromptIcon::Error);
       return 1;
     }
   }
-  return Watch(arguments->listFile, metricsAddress);
+  return Watch(arguments.listFile, metricsAddress);
 }

@@ -98,13 +98,66 @@ constexpr Entry kCatalogue[] = {
     {Msg::InconsistencyBox, "ソフトウェアで矛盾が発生しました。強制終了します。"},
     {Msg::WatchUsage,
      "使い方: tarnwick-watch [--metrics [アドレス:]ポート] リストファイル\n"
-     "  --metrics  Prometheus の /metrics をこのアドレスで公開します"
-     "（ポートだけなら 127.0.0.1）。"},
+     "        tarnwick-watch --once リストファイル\n"
+     "リストファイル(.ls2)のコンピュータを、レジストリファイルの設定で監視します。\n"
+     "  --metrics [アドレス:]ポート\n"
+     "             Prometheus の /metrics をこのアドレスで公開します"
+     "（ポートだけなら 127.0.0.1）。\n"
+     "  --once     すべてのコンピュータを一度だけ確認して状態を表示し、終了します。\n"
+     "             終了コード: 0 すべて ○、1 × がある、2 使い方の誤りか確認できなかった。\n"
+     "  --help     この使い方を表示します。\n"
+     "  --version  バージョンを表示します。\n"
+     "設定は $TARNWICK_REGISTRY、なければ ~/.config/tarnwick/registry.reg から読みます。"
+     "詳しくは man tarnwick-watch をご覧ください。"},
     {Msg::MetricsAddressInvalid,
      "--metrics には「ポート」か「IPv4アドレス:ポート」を数字で指定してください: "},
     {Msg::MetricsListenFailed,
      "メトリクスを公開できません。使用中のポートか、このコンピュータのアドレスではありません: "},
     {Msg::MetricsServing, "メトリクスを公開しています: "},
+
+    // Command lines
+    {Msg::WatchUsageEn,
+     "Usage: tarnwick-watch [--metrics [ADDRESS:]PORT] LISTFILE\n"
+     "       tarnwick-watch --once LISTFILE\n"
+     "Watches the computers of a list file (.ls2) with the settings of the registry file.\n"
+     "  --metrics [ADDRESS:]PORT\n"
+     "             serve Prometheus /metrics on this address (127.0.0.1 for a port alone)\n"
+     "  --once     check every computer once, print its state and exit;\n"
+     "             exit code 0 all up, 1 any down, 2 usage error or no complete check\n"
+     "  --help     show this usage\n"
+     "  --version  show the version\n"
+     "Settings come from $TARNWICK_REGISTRY, else ~/.config/tarnwick/registry.reg.\n"
+     "See man tarnwick-watch for more."},
+    {Msg::AppUsage,
+     "使い方: tarnwick [--help | --version]\n"
+     "ネットワーク上のコンピュータを監視するデスクトッププログラムを起動します。\n"
+     "  --help     この使い方を表示します。\n"
+     "  --version  バージョンを表示します。\n"
+     "Qt の標準オプション(-platform、-style、-session など)も使えます。"
+     "詳しくは man tarnwick をご覧ください。"},
+    {Msg::AppUsageEn,
+     "Usage: tarnwick [--help | --version]\n"
+     "Starts the desktop program that watches computers on the network.\n"
+     "  --help     show this usage\n"
+     "  --version  show the version\n"
+     "Qt's standard options (-platform, -style, -session, ...) are accepted too.\n"
+     "See man tarnwick for more."},
+    {Msg::OptionUnknown, "このオプションは使えません: "},
+    {Msg::OptionUnknownEn, "unknown option: "},
+    {Msg::OptionValueMissing, "このオプションには値が必要です: "},
+    {Msg::OptionValueMissingEn, "option needs a value: "},
+    {Msg::OptionExtraArgument, "余分な引数です: "},
+    {Msg::OptionExtraArgumentEn, "unexpected argument: "},
+    {Msg::OptionListMissing, "リストファイルを指定してください。"},
+    {Msg::OptionListMissingEn, "no list file given."},
+    {Msg::OptionOnceWithMetrics, "--once と --metrics は一緒に使えません。"},
+    {Msg::OptionOnceWithMetricsEn, "--once and --metrics cannot be used together."},
+    {Msg::OptionTryHelp, "「%1 --help」で使い方を表示します。"},
+    {Msg::OptionTryHelpEn, "Try '%1 --help' for more information."},
+    {Msg::OnceNoIcmpSocket,
+     "ICMP ソケットを開けないため、ping で確認するコンピュータを確認できません。"
+     "root で実行するか、このユーザーのグループを net.ipv4.ping_group_range に含めるか、"
+     "sudo setcap cap_net_raw+ep でプログラムに CAP_NET_RAW を与えてください。"},
 
     // Net send
 

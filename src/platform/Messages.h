@@ -85,6 +85,24 @@ enum class Msg {
   MetricsListenFailed,
   MetricsServing,
 
+  // Command lines of both programs (each text in Japanese, then in English)
+  WatchUsageEn,
+  AppUsage,
+  AppUsageEn,
+  OptionUnknown,  // followed by the argument
+  OptionUnknownEn,
+  OptionValueMissing,  // followed by the option
+  OptionValueMissingEn,
+  OptionExtraArgument,  // followed by the argument
+  OptionExtraArgumentEn,
+  OptionListMissing,
+  OptionListMissingEn,
+  OptionOnceWithMetrics,
+  OptionOnceWithMetricsEn,
+  OptionTryHelp,  // %1: the program
+  OptionTryHelpEn,
+  OnceNoIcmpSocket,
+
   // Net send
 
   // List file

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <thread>
+#include <tuple>
 
 #include "app/CAboutBox.h"
 #include "app/CLogoWindow.h"
@@ -209,6 +210,23 @@ class AppLifeTest : public QObject {
     QCOMPARE(second.Exited(10s), std::optional<int>(0));
     QVERIFY(second.Stdout().empty());
     QVERIFY(!first.Exited(0ms));
+
+    // Beside the running copy and with no display to reach: --help and
+    // --version answer before the lock and the platform plugin; anything
+    // else is a usage error.
+    const std::vector<std::tuple<std::string, int, std::string>> commandLines = {
+        {"--help", 0, "Usage: tarnwick"}, {"--version", 0, "tarnwick 0."}, {"--bogus", 2, ""}};
+    for (const auto& [argument, code, text] : commandLines) {
+      TempDir third;
+      WatchProcess early(third, TARNWICK_GUI_EXECUTABLE,
+                         {"QT_QPA_PLATFORM=xcb", "DISPLAY=", "WAYLAND_DISPLAY=", "LANG=C",
+                          "LC_ALL=", "XDG_RUNTIME_DIR=" + dir.path()});
+      QVERIFY(early.Start({argument}));
+      QCOMPARE(early.Exited(10s), std::optional<int>(code));
+      QVERIFY2(early.Stdout().find(text) != std::string::npos, early.Stdout().c_str());
+      if (code == 2)
+        QVERIFY2(early.Stderr().find(argument) != std::string::npos, early.Stderr().c_str());
+    }
 
     first.Signal(SIGTERM);
     QCOMPARE(first.Exited(10s), std::optional<int>(0));

@@ -146,5 +146,58 @@ TEST_F(WatchProcessTest, AnEmptyListIsRefusedWithExitCodeOne) {
       << watch.Stderr();
 }
 
+// --help and --version in the terminal's language, and the usage errors'
+// code 2 with a message that names what was wrong.
+TEST(WatchCommandLineTest, AnswersHelpVersionAndRefusesWhatItDoesNotKnow) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string lang;
+    int exitCode;
+    std::string out;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"--help"}, "C.UTF-8", 0, "Usage: tarnwick-watch", ""},
+      {{"--help", "list.ls2"}, "ja_JP.UTF-8", 0, "使い方: tarnwick-watch", ""},
+      {{"--version"}, "C", 0, "tarnwick-watch 0.", ""},
+      {{"--bogus", "list.ls2"}, "C", 2, "", "unknown option: --bogus"},
+      {{"--bogus", "list.ls2"}, "ja_JP.UTF-8", 2, "", "このオプションは使えません: --bogus"},
+      {{}, "C", 2, "", "no list file given."},
+      {{"--metrics"}, "C", 2, "", "option needs a value: --metrics"},
+      {{"a.ls2", "b.ls2"}, "C", 2, "", "unexpected argument: b.ls2"},
+      {{"--once", "--metrics", "0", "a.ls2"}, "C", 2, "", "cannot be used together"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WatchProcess run(dir, TARNWICK_WATCH_PATH, {"LANG=" + c.lang, "LC_ALL=", "LC_MESSAGES="});
+    ASSERT_TRUE(run.Start(c.arguments));
+    EXPECT_EQ(run.Exited(10s), std::optional<int>(c.exitCode)) << c.err;
+    EXPECT_NE(run.Stdout().find(c.out), std::string::npos) << run.Stdout();
+    EXPECT_NE(run.Stderr().find(c.err), std::string::npos) << run.Stderr();
+    if (c.exitCode == 2) {
+      EXPECT_NE(run.Stderr().find("--help"), std::string::npos);
+    }
+  }
+}
+
+// --once: one pass, each row's state, and the exit code of the whole list.
+TEST_F(WatchProcessTest, OnceChecksEveryRowOnceAndExitsWithTheListsState) {
+  LoopbackListener open;
+  ClosedPort closed;
+  const std::string up = ListLine("open", "CUSTOM", std::to_string(open.port()));
+  const std::string down = ListLine("closed", "CUSTOM", std::to_string(closed.port()));
+  for (const auto& [list, code] :
+       std::vector<std::pair<std::string, int>>{{up + up, 0}, {up + down, 1}, {"znrq\r\n", 2}}) {
+    WriteFiles(list == "znrq\r\n" ? list : "ZNRQ\r\n" + list, 5, 0);
+    ASSERT_TRUE(watch.Start({"--once", dir.File("list.ls2")}));
+    EXPECT_EQ(watch.Exited(20s), std::optional<int>(code)) << watch.Stderr();
+    if (code == 2) continue;
+    const std::string out = watch.Stdout();
+    EXPECT_NE(out.find("open (127.0.0.1) ○"), std::string::npos) << out;
+    EXPECT_EQ(out.find("不明"), std::string::npos) << out;
+    EXPECT_EQ(out.find("closed (127.0.0.1) ×") != std::string::npos, code == 1) << out;
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::test

@@ -1,0 +1,99 @@
+#include "console/OnceCheck.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include "console/ConsolePrompt.h"
+#include "console/ConsoleRows.h"
+#include "console/OnePassObserver.h"
+#include "console/StopSignals.h"
+#include "console/TerminalBeeper.h"
+#include "engine/CCheckThread.h"
+#include "engine/LogOnlyAlerts.h"
+#include "engine/MemoryRows.h"
+#include "engine/Notifier.h"
+#include "engine/WatchStart.h"
+#include "engine/WatchState.h"
+#include "platform/IcmpEcho.h"
+#include "platform/Messages.h"
+#include "platform/ProgramDirectory.h"
+#include "platform/RegistryFile.h"
+#include "platform/Sleeper.h"
+#include "settings/ListFile.h"
+#include "settings/SettingsStore.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr int kSignalPollMs = 200;
+
+// Any signal asks the pass to stop; it then ends within the stop's 50 ms.
+void WaitForTheEnd(StopSignals& signals) {
+  while (MonitorState != MonitorStateValue::Idle) {
+    if (signals.Wait(kSignalPollMs) != 0) RequestStop();
+  }
+}
+
+// The rows that stayed 不明 (a daily pause covered them) are printed too, so
+// that every row of the list shows up once.
+int PrintUnsettledAndJudge(ConsoleRows& rows) {
+  bool anyDown = false;
+  for (int row = 0; row < rows.RowCount(); ++row) {
+    const std::string status = rows.ReadField(row, Field::Status);
+    if (status == Text(Msg::StatusDown)) {
+      anyDown = true;
+    } else if (status != Text(Msg::StatusUp)) {
+      rows.WriteField(row, Field::Status, Text(Msg::StatusUnknown));
+    }
+  }
+  return anyDown ? OnceCheck::kSomeDown : OnceCheck::kAllUp;
+}
+
+// A ping that cannot be sent is not a computer that is down: say so instead.
+bool CanProbe(const std::vector<ComputerEntry>& rows, UserPrompt& prompt) {
+  const bool anyPing = std::any_of(rows.begin(), rows.end(), [](const ComputerEntry& row) {
+    return row.Method() == CheckMethod::Ping;
+  });
+  if (!anyPing || IcmpEcho::Available()) return true;
+  prompt.Show(Text(Msg::OnceNoIcmpSocket), Text(Msg::CaptionError), PromptIcon::Error);
+  return false;
+}
+
+}  // namespace
+
+int OnceCheck::Run(const std::string& listFile) {
+  StopSignals signals;
+  ConsolePrompt prompt;
+  AppSettings settings;
+  RegistryFile registry;
+  LoadSettings(settings, registry);
+
+  ListReadResult list = ReadListFile(listFile, prompt);
+  if (!list.ok() || !CanProbe(list.rows, prompt)) return kNotChecked;
+  // Reset before the rows print anything: only the settled states show.
+  MemoryRows staging;
+  staging.ReplaceAll(std::move(list.rows));
+  if (!PrepareRowsForWatch(staging, prompt)) return kNotChecked;
+  ConsoleRows rows(out_);
+  rows.ReplaceAll(staging.Snapshot());
+
+  Notifier notifier(settings, prompt);
+  TerminalBeeper beeper;
+  SystemClock clock;
+  ThreadSleeper sleeper;
+  OnePassObserver observer;
+  CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
+                                         RunningLogFolder(), &observer},
+                      [](RunningLog& log) { return std::make_unique<LogOnlyAlerts>(log); });
+  if (!thread.Start()) {
+    prompt.Show(Text(Msg::ThreadStartFailed), Text(Msg::CaptionError), PromptIcon::Error);
+    return kNotChecked;
+  }
+  WaitForTheEnd(signals);
+  thread.Join();
+  if (!observer.passEnded()) return kNotChecked;
+  return PrintUnsettledAndJudge(rows);
+}
+
+}  // namespace tarnwick
