@@ -61,6 +61,14 @@ class SmtpClient {
   bool SendCommand(std::string_view command);
   void CloseConnection();
   void Warn(std::string_view text);
+  // EHLO, STARTTLS and AUTH, as the submission settings ask.
+  bool Submit(const std::string& heloName);
+  bool Ehlo(const std::string& heloName);
+  bool StartTls();
+  bool Authenticate();
+  bool SendSecret(std::string_view command, std::string_view traced);
+  bool FailSecurely(int code, std::string_view detail);
+  void ReportSecureFailure(int code, std::string_view detail);
 
   static Storage& ProcessStorage();
 
