@@ -50,7 +50,7 @@ struct Case {
   const char* name;
   std::vector<std::string> server;  // smtp_sink.py options, CERT as "@name"
   SmtpProtection protection;
-  std::string password;
+  std::string password;  // "" takes the service's credential file
   bool delivered;
   Msg failure;                    // its event-log text, when not delivered
   std::string detail;             // what the text's %s holds ("*": anything)
@@ -92,71 +92,26 @@ test::TempDir* SmtpTlsTest::certificates_ = nullptr;
 TEST_F(SmtpTlsTest, SubmitsOnlyOverVerifiedTlsAndNeverShowsCredentials) {
   const std::vector<std::string> starttlsAuth = {"--starttls", "@localhost", "--auth", kUser,
                                                  kPassword};
+  // clang-format off
   const std::vector<Case> cases = {
-      {"STARTTLS and PLAIN",
-       starttlsAuth,
-       SmtpProtection::StartTls,
-       kPassword,
-       true,
-       Msg::Count,
-       "",
-       "PLAIN\n",
-       {}},
-      {"TLS from the start and LOGIN",
-       {"--tls", "@localhost", "--auth", kUser, kPassword, "--login-only"},
-       SmtpProtection::Tls,
-       kPassword,
-       true,
-       Msg::Count,
-       "",
-       "LOGIN\n",
-       {}},
-      {"wrong password",
-       starttlsAuth,
-       SmtpProtection::StartTls,
-       "wrong",
-       false,
-       Msg::MailAuthRefused,
-       "535 5.7.8 Authentication credentials invalid",
-       "PLAIN\n",
-       {}},
-      {"no STARTTLS offered",
-       {},
-       SmtpProtection::StartTls,
-       kPassword,
-       false,
-       Msg::MailStartTlsNotOffered,
-       "",
-       "",
-       {"EHLO", "QUIT"}},
-      {"certificate from another CA",
-       {"--starttls", "@stranger"},
-       SmtpProtection::StartTls,
-       kPassword,
-       false,
-       Msg::MailCertificateNotTrusted,
-       "*",
-       "",
-       {"EHLO", "STARTTLS"}},
-      {"certificate for another name",
-       {"--starttls", "@other"},
-       SmtpProtection::StartTls,
-       kPassword,
-       false,
-       Msg::MailCertificateNameMismatch,
-       "localhost",
-       "",
-       {"EHLO", "STARTTLS"}},
-      {"security off",
-       {},
-       SmtpProtection::None,
-       "",
-       true,
-       Msg::Count,
-       "",
-       "",
+      {"STARTTLS and PLAIN", starttlsAuth, SmtpProtection::StartTls, kPassword, true,
+       Msg::Count, "", "PLAIN\n", {}},
+      {"TLS from the start, LOGIN, password from the credential file",
+       {"--tls", "@localhost", "--auth", kUser, kPassword, "--login-only"}, SmtpProtection::Tls,
+       "", true, Msg::Count, "", "LOGIN\n", {}},
+      {"wrong password", starttlsAuth, SmtpProtection::StartTls, "wrong", false,
+       Msg::MailAuthRefused, "535 5.7.8 Authentication credentials invalid", "PLAIN\n", {}},
+      {"no STARTTLS offered", {}, SmtpProtection::StartTls, kPassword, false,
+       Msg::MailStartTlsNotOffered, "", "", {"EHLO", "QUIT"}},
+      {"certificate from another CA", {"--starttls", "@stranger"}, SmtpProtection::StartTls,
+       kPassword, false, Msg::MailCertificateNotTrusted, "*", "", {"EHLO", "STARTTLS"}},
+      {"certificate for another name", {"--starttls", "@other"}, SmtpProtection::StartTls,
+       kPassword, false, Msg::MailCertificateNameMismatch, "localhost", "", {"EHLO", "STARTTLS"}},
+      {"security off", {}, SmtpProtection::None, "", true, Msg::Count, "", "",
        {"HELO", "MAIL", "RCPT", "DATA", "(message", "QUIT"}},
   };
+  // clang-format on
+
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     test::SmtpSink sink(ServerOptions(c.server));
@@ -169,6 +124,9 @@ TEST_F(SmtpTlsTest, SubmitsOnlyOverVerifiedTlsAndNeverShowsCredentials) {
 
     MailEnvironment environment{eventLog, prompt, clock, false, false, 5000ms};
     const bool authenticates = c.protection != SmtpProtection::None;
+    test::TempDir credentials;
+    test::TempDir::WriteFile(credentials.File("smtp-password"), kPassword + "\n");
+    ::setenv("CREDENTIALS_DIRECTORY", credentials.path().c_str(), 1);
     environment.submission = SmtpSubmission::FromSettings(
         static_cast<int>(c.protection), sink.port(), authenticates ? kUser : "",
         Cp932FromUtf8(c.password), Cp932FromUtf8(certificates_->File("ca.pem")));
@@ -178,6 +136,7 @@ TEST_F(SmtpTlsTest, SubmitsOnlyOverVerifiedTlsAndNeverShowsCredentials) {
         SmtpClient::SendMail(environment, "localhost", Cp932FromUtf8("監視係 <watch@example.com>"),
                              "admin@example.com", Cp932FromUtf8(subject), Cp932FromUtf8(body));
     MailTrace::SetSink({});
+    ::unsetenv("CREDENTIALS_DIRECTORY");
 
     EXPECT_EQ(result, c.delivered ? 1 : 0);
     const auto messages = sink.WaitForMessages(1, c.delivered ? 10000 : 200);
