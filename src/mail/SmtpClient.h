@@ -11,8 +11,10 @@ namespace tarnwick {
 class connection;
 
 // The program's own SMTP client: composes one message and delivers it with
-// HELO, MAIL, RCPT, DATA and QUIT. Every failure goes to the event log as a
-// warning; the caller learns only whether the mail was delivered.
+// HELO, MAIL, RCPT, DATA and QUIT; with protection or a login (see
+// SmtpSubmission) EHLO, STARTTLS and AUTH come first. Every failure goes to
+// the event log as a warning; the caller learns only whether the mail was
+// delivered.
 //
 // Deliveries are serialised: the working texts live in process-wide storage
 // of fixed capacities (longer arguments are cut, CP932-aware), as one
