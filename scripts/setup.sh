@@ -12,6 +12,8 @@ packages=(
   xvfb xauth
   # the console watcher's metrics endpoint
   prometheus-cpp-dev
+  # mail submission over TLS; openssl makes the tests' certificates
+  libssl-dev openssl
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # the real peers the tests talk to

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/Cp932Text.h"
+#include "dialogs/CMailSecurityGroup.h"
 #include "dialogs/ModalWork.h"
 #include "dialogs/PageControls.h"
 #include "engine/Notifier.h"
@@ -67,6 +68,8 @@ CPageMail::CPageMail(AppSettings& settings, UserPrompt& prompt, QWidget* parent)
   layout->addSpacing(8);
   layout->addWidget(english_);
   layout->addWidget(wait_);
+  security_ = new CMailSecurityGroup(this);
+  layout->addWidget(security_);
   layout->addStretch();
   layout->addLayout(testRow);
 
@@ -75,6 +78,7 @@ CPageMail::CPageMail(AppSettings& settings, UserPrompt& prompt, QWidget* parent)
   // The 30-second box leaves Apply as it is; it is still stored by apply.
   MarkChangedOnToggle(english_);
   connect(test_, &QPushButton::clicked, this, &CPageMail::SendTestMail);
+  connect(security_, &CMailSecurityGroup::edited, this, [this] { MarkChanged(); });
 }
 
 void CPageMail::Fill() {
@@ -83,6 +87,7 @@ void CPageMail::Fill() {
   SetFieldText(recipients_, settings().MailTo);
   english_->setChecked(settings().SendMailByEnglish != 0);
   wait_->setChecked(settings().MailAfter30Minutes != 0);
+  security_->Fill(settings());
 }
 
 bool CPageMail::EnglishChosen() const {
@@ -108,6 +113,8 @@ bool CPageMail::Apply() {
                        "してください。"));
   const std::string recipients = FieldText(recipients_, AppSettings::kMailToCapacity);
   if (!ValidateRecipients(recipients)) return false;
+  if (const QString problem = security_->Problem(); !problem.isEmpty()) return Refuse(problem);
+  security_->Store(settings());
   settings().SmtpServer = FieldText(server_, AppSettings::kHostCapacity);
   settings().MailFrom = FieldText(sender_, AppSettings::kHostCapacity);
   settings().MailTo = recipients;
@@ -129,6 +136,10 @@ void CPageMail::SendTestMail() {
   const std::string sender = FieldText(sender_, AppSettings::kHostCapacity);
   const std::string recipients = FieldText(recipients_, AppSettings::kMailToCapacity);
   if (!ValidateRecipients(recipients)) return;
+  if (const QString problem = security_->Problem(); !problem.isEmpty()) {
+    Refuse(problem);
+    return;
+  }
   ConfirmRecipients(recipients_->text());
 
   const bool english = settings().SendMailByEnglish != 0;
@@ -137,7 +148,10 @@ void CPageMail::SendTestMail() {
   const std::string body =
       ToCp932(english ? QStringLiteral("This mail is a test mail for Tarnwick.")
                       : QStringLiteral("これはTarnwick のテストメールです。"));
-  Notifier notifier(settings(), prompt());
+  // The protection and login as the fields hold them now, applied or not.
+  AppSettings trial = settings();
+  security_->Store(trial);
+  Notifier notifier(trial, prompt());
   const bool delivered = ModalWork::Run(
       *window(), [&] { return notifier.SendMail(server, sender, recipients, subject, body) == 1; });
   if (delivered)

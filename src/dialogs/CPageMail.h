@@ -8,6 +8,8 @@ class QPushButton;
 
 namespace tarnwick {
 
+class CMailSecurityGroup;
+
 // "メールで連絡": the mail server, the recipients, the sender, the language of
 // the alert mails and the 30-second wait; with a test mail.
 class CPageMail : public CSettingsPage {
@@ -28,6 +30,7 @@ class CPageMail : public CSettingsPage {
   QCheckBox* englishBox() const { return english_; }
   QCheckBox* waitBox() const { return wait_; }
   QPushButton* testButton() const { return test_; }
+  CMailSecurityGroup* securityGroup() const { return security_; }
 
  protected:
   void Fill() override;
@@ -44,6 +47,7 @@ class CPageMail : public CSettingsPage {
   QCheckBox* english_;
   QCheckBox* wait_;
   QPushButton* test_;
+  CMailSecurityGroup* security_ = nullptr;
 };
 
 }  // namespace tarnwick

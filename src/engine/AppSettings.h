@@ -17,6 +17,8 @@ struct AppSettings {
   static constexpr std::size_t kReloadCapacity = 3;
   static constexpr std::size_t kMessageCapacity = 256;
   static constexpr std::size_t kSubjectCapacity = 128;
+  static constexpr std::size_t kCredentialCapacity = 128;
+  static constexpr std::size_t kCaFileCapacity = 255;
 
   // Main key "SOFTWARE\KORVALE\ZNRQ".
   int CheckInterval = 0;
@@ -47,6 +49,14 @@ struct AppSettings {
   int DisableHtmlReload = 0;
   // How many rows a pass probes at once; 0 checks one row at a time.
   int ParallelChecks = 0;
+  // Mail submission: 0 plain, 1 STARTTLS, 2 TLS from the start; the port
+  // (0 for the protection's default); the credentials (no user, no AUTH);
+  // the CA file that vouches for the server (empty: the system's).
+  int SmtpSecurity = 0;
+  int SmtpPort = 0;
+  std::string SmtpUser;
+  std::string SmtpPassword;
+  std::string SmtpCaFile;
 
   // Message key "SOFTWARE\KORVALE\ZNRQ\MSG".
   std::string DownMsgJp;

@@ -87,6 +87,9 @@ int Notifier::SendMail(std::string_view server, std::string_view sender,
       .clock = clock,
       .showMessage = settings().EnableMailDebug == 1,
       .english = settings().SendMailByEnglish != 0,
+      .submission = SmtpSubmission::FromSettings(settings().SmtpSecurity, settings().SmtpPort,
+                                                 settings().SmtpUser, settings().SmtpPassword,
+                                                 settings().SmtpCaFile),
   };
   return SmtpClient::SendMail(environment, server, sender, recipients, subject, body);
 }

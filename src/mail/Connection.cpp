@@ -17,6 +17,7 @@
 #include "mail/ConnectionRegistry.h"
 #include "mail/MailErrorCode.h"
 #include "mail/MailTrace.h"
+#include "mail/TlsChannel.h"
 #include "platform/WinsockError.h"
 
 namespace tarnwick {
@@ -113,6 +114,8 @@ connection::connection(std::chrono::milliseconds waitLimit)
       send_(new (std::nothrow) Buffer),
       configuredLimit_(waitLimit) {}
 
+connection::~connection() = default;
+
 int connection::connect(std::string_view host, std::string_view service, connection*& out,
                         std::chrono::milliseconds waitLimit) {
   out = nullptr;
@@ -190,6 +193,7 @@ int connection::getchar(connection* conn, bool poll, char& out) {
 
 int connection::get_buffer(bool poll) {
   if (!socket_.valid() || !receive_) return MailErrorCode::kNoConnection;
+  if (tls_) return ReceiveThroughTls(poll);
   const std::chrono::milliseconds limit = poll ? std::chrono::milliseconds(0) : waitLimit_;
   int error = 0;
   const int ready = WaitFor(POLLIN, limit, error);
@@ -217,6 +221,7 @@ int connection::get_buffer(bool poll) {
 
 int connection::put_data(connection* conn, const char* data, std::size_t length) {
   if (conn == nullptr) return MailErrorCode::kNoConnection;
+  if (conn->tls_) return conn->tls_->Write(data, length);
   std::size_t sent = 0;
   while (sent < length) {
     int error = 0;
@@ -274,12 +279,44 @@ int connection::flush_buffered(connection* conn) {
 
 int connection::close(connection* conn) {
   if (conn == nullptr) return MailErrorCode::kNoConnection;
+  if (conn->tls_) conn->tls_->Shutdown();
   // Linux frees the descriptor even when close reports an error, so it is
   // never closed twice; the failed connection stays registered as Winsock's would.
   if (conn->socket_.valid() && ::close(conn->socket_.release()) != 0) {
     return MailErrorCode::kCloseFailed;
   }
   ConnectionRegistry::Instance().Remove(conn);
+  return MailErrorCode::kOk;
+}
+
+int connection::start_tls(connection* conn, std::string_view host, std::string_view caFile,
+                          std::string& detail) {
+  if (conn == nullptr || !conn->socket_.valid()) return MailErrorCode::kNoConnection;
+  conn->readPosition_ = conn->filledLength_ = 0;
+  auto channel = std::make_unique<TlsChannel>(conn->socket_.get(), [conn](short events, bool poll) {
+    return conn->WaitForTls(events, poll);
+  });
+  const int code = channel->Handshake(host, caFile, detail);
+  if (code == MailErrorCode::kOk) conn->tls_ = std::move(channel);
+  return code;
+}
+
+// TLS waits as plain text does: the same limit, silence is a timeout.
+int connection::WaitForTls(short events, bool poll) const {
+  int error = 0;
+  const int ready = WaitFor(events, poll ? std::chrono::milliseconds(0) : waitLimit_, error);
+  if (ready > 0) return MailErrorCode::kOk;
+  // As for plain text, a failed wait ends as the silence it stands for.
+  if (ready < 0) Trace("connection: unexpected error from select under TLS: ", error);
+  return MailErrorCode::kTimedOut;
+}
+
+int connection::ReceiveThroughTls(bool poll) {
+  std::size_t received = 0;
+  const int code = tls_->Read(receive_->data(), kBufferSize, poll, received);
+  if (code != MailErrorCode::kOk) return code;
+  filledLength_ = static_cast<std::uint32_t>(received);
+  readPosition_ = 0;
   return MailErrorCode::kOk;
 }
 

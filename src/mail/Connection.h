@@ -12,6 +12,8 @@
 
 namespace tarnwick {
 
+class TlsChannel;
+
 // One TCP connection of the mail client to a mail server. Replies are read
 // one character at a time from a 512-byte receive buffer; data goes out
 // directly or through a 512-byte send buffer. Every wait on the socket is
@@ -40,12 +42,17 @@ class connection {
   static int flush_buffered(connection* conn);
   // On success the connection is freed and `conn` must not be used again.
   static int close(connection* conn);
+  // Turns the open connection into TLS with `host` (see TlsChannel): from
+  // then on every read and send above goes through it. Bytes received in
+  // plain text and not yet read are dropped, never taken as protected.
+  static int start_tls(connection* conn, std::string_view host, std::string_view caFile,
+                       std::string& detail);
   // This machine's host name, cut to `size` - 1 bytes. Failure gives a
   // Winsock error number, outside the mail codes.
   static int gethostname(std::string& out, std::size_t size);
 
   explicit connection(std::chrono::milliseconds waitLimit);
-  ~connection() = default;
+  ~connection();
   connection(const connection&) = delete;
   connection& operator=(const connection&) = delete;
 
@@ -58,6 +65,8 @@ class connection {
   int Open(std::string_view host, std::string_view service);
   int get_buffer(bool poll);
   int WaitFor(short events, std::chrono::milliseconds limit, int& error) const;
+  int WaitForTls(short events, bool poll) const;
+  int ReceiveThroughTls(bool poll);
 
   UniqueFd socket_;
   std::unique_ptr<Buffer> receive_;
@@ -68,6 +77,7 @@ class connection {
   const std::chrono::milliseconds configuredLimit_;
   // Zero until the connection is open; the configured limit afterwards.
   std::chrono::milliseconds waitLimit_{0};
+  std::unique_ptr<TlsChannel> tls_;  // set once TLS has started
 };
 
 }  // namespace tarnwick

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "mail/Connection.h"
+#include "mail/SmtpSubmission.h"
 #include "platform/Clock.h"
 #include "platform/EventLog.h"
 #include "platform/UserPrompt.h"
@@ -22,6 +23,8 @@ struct MailEnvironment {
   bool english = false;
   // Each wait for the server; tests shorten it.
   std::chrono::milliseconds waitLimit = connection::kDefaultWaitLimit;
+  // Protection, port and credentials; plain SMTP by default.
+  SmtpSubmission submission{};
 };
 
 }  // namespace tarnwick

@@ -30,6 +30,21 @@ struct MailErrorCode {
 
   static constexpr bool IsKnown(int code) { return code >= kFirst && code <= kLast; }
   static constexpr int FromServiceLookupError(int winsockError) { return winsockError - 5000; }
+
+  // Submission with TLS and authentication. Their messages carry a detail
+  // (the library's reason, the server's reply), so they stand apart.
+  static constexpr int kStartTlsNotOffered = 4018;
+  static constexpr int kTlsHandshakeFailed = 4019;
+  static constexpr int kCertificateNotTrusted = 4020;
+  static constexpr int kCertificateNameMismatch = 4021;
+  static constexpr int kAuthNotOffered = 4022;
+  static constexpr int kAuthRefused = 4023;
+  static constexpr int kAuthNeedsTls = 4024;
+
+  static constexpr int kFirstSecure = kStartTlsNotOffered;
+  static constexpr int kLastSecure = kAuthNeedsTls;
+
+  static constexpr bool IsSecure(int code) { return code >= kFirstSecure && code <= kLastSecure; }
 };
 
 }  // namespace tarnwick

@@ -6,9 +6,11 @@
 #include <new>
 
 #include "mail/Connection.h"
+#include "mail/EhloReply.h"
 #include "mail/MailErrorCode.h"
 #include "mail/MailTrace.h"
 #include "mail/MessageComposer.h"
+#include "mail/SmtpAuth.h"
 #include "platform/CodePage.h"
 #include "platform/Messages.h"
 
@@ -97,6 +99,15 @@ void TraceLines(std::string_view prefix, std::string_view text) {
   }
 }
 
+Msg MessageOfSecureCode(int code) {
+  return static_cast<Msg>(static_cast<int>(Msg::MailStartTlsNotOffered) +
+                          (code - MailErrorCode::kFirstSecure));
+}
+
+std::string_view FirstLine(std::string_view text) {
+  return text.substr(0, std::min(text.find_first_of("\r\n"), text.size()));
+}
+
 Msg MessageOfCode(int code) {
   if (!MailErrorCode::IsKnown(code)) return Msg::MailErrorUnknown;
   return static_cast<Msg>(static_cast<int>(Msg::MailError4001) + (code - MailErrorCode::kFirst));
@@ -134,6 +145,12 @@ int SmtpClient::Deliver(std::string_view body) {
     ReportUnsafeText();
     return 0;
   }
+  // Credentials never travel in plain text, whatever the registry says.
+  if (environment_.submission.Authenticates() &&
+      environment_.submission.protection == SmtpProtection::None) {
+    ReportSecureFailure(MailErrorCode::kAuthNeedsTls, "");
+    return 0;
+  }
   try {
     const std::string message =
         MessageComposer::Compose(storage_.sender, storage_.recipients, storage_.subject, body,
@@ -162,7 +179,8 @@ bool SmtpClient::Connect() {
     Store(storage_.service, std::string_view(storage_.server).substr(colon + 1), kServiceCapacity);
     storage_.server.resize(colon);
   }
-  const std::string_view service = hasService ? storage_.service : std::string_view("smtp");
+  const std::string defaultService = environment_.submission.DefaultService();
+  const std::string_view service = hasService ? storage_.service : std::string_view(defaultService);
   int code = ConnectTo(service);
   if (code == MailErrorCode::kUnknownService) {
     // A system without "smtp" in its services still reaches port 25.
@@ -185,6 +203,7 @@ int SmtpClient::ConnectTo(std::string_view service) {
 
 bool SmtpClient::SmtpSession() {
   if (!Connect()) return false;
+  if (environment_.submission.protection == SmtpProtection::Tls && !StartTls()) return false;
 
   const int hostCode = connection::gethostname(storage_.localHost, kLocalHostCapacity);
   if (hostCode != MailErrorCode::kOk) {
@@ -202,10 +221,14 @@ bool SmtpClient::SmtpSession() {
   }
 
   const std::string& heloName = storage_.localHost.empty() ? storage_.server : storage_.localHost;
-  if (!SendCommand("HELO " + heloName + "\r\n")) return false;
-  reply = ReadReply();
-  if (reply != 250 && reply != 220) {
-    return AbortSession(Fill(Text(Msg::MailHeloRefused), {std::to_string(reply)}));
+  if (environment_.submission.Extended()) {
+    if (!Submit(heloName)) return false;
+  } else {
+    if (!SendCommand("HELO " + heloName + "\r\n")) return false;
+    reply = ReadReply();
+    if (reply != 250 && reply != 220) {
+      return AbortSession(Fill(Text(Msg::MailHeloRefused), {std::to_string(reply)}));
+    }
   }
 
   const std::string address = SenderAddress(storage_.sender);
@@ -374,6 +397,103 @@ void SmtpClient::ReportUnsafeText() {
 
 void SmtpClient::Warn(std::string_view text) {
   environment_.eventLog.Write(EventType::Warning, text);
+}
+
+// With protection or credentials: EHLO; STARTTLS and EHLO again when asked
+// for; then AUTH. A server without STARTTLS fails the mail: it never goes
+// on in plain text.
+bool SmtpClient::Submit(const std::string& heloName) {
+  const SmtpSubmission& submission = environment_.submission;
+  if (!Ehlo(heloName)) return false;
+  if (submission.protection == SmtpProtection::StartTls) {
+    if (!EhloReply(storage_.reply).Offers("STARTTLS")) {
+      return FailSecurely(MailErrorCode::kStartTlsNotOffered, "");
+    }
+    if (!SendCommand("STARTTLS\r\n")) return false;
+    const int reply = ReadReply();
+    if (reply != 220) {
+      return AbortSession(Fill(Text(Msg::MailStartTlsRefused), {std::to_string(reply)}));
+    }
+    if (!StartTls() || !Ehlo(heloName)) return false;
+  }
+  return !submission.Authenticates() || Authenticate();
+}
+
+bool SmtpClient::Ehlo(const std::string& heloName) {
+  if (!SendCommand("EHLO " + heloName + "\r\n")) return false;
+  const int reply = ReadReply();
+  if (reply != 250) return AbortSession(Fill(Text(Msg::MailEhloRefused), {std::to_string(reply)}));
+  return true;
+}
+
+// A failed handshake leaves nothing to say QUIT over.
+bool SmtpClient::StartTls() {
+  std::string detail;
+  const int code = connection::start_tls(storage_.current, storage_.server,
+                                         environment_.submission.caFile, detail);
+  if (code == MailErrorCode::kOk) return true;
+  ReportSecureFailure(code, detail);
+  return false;
+}
+
+// PLAIN where offered, else LOGIN. One attempt: a refusal ends the mail.
+bool SmtpClient::Authenticate() {
+  const SmtpSubmission& submission = environment_.submission;
+  const SmtpAuth::Mechanism mechanism = SmtpAuth::Choose(EhloReply(storage_.reply));
+  if (mechanism == SmtpAuth::Mechanism::None) {
+    return FailSecurely(MailErrorCode::kAuthNotOffered, "");
+  }
+  int reply = kNoReply;
+  if (mechanism == SmtpAuth::Mechanism::Plain) {
+    const std::string response = SmtpAuth::PlainResponse(submission.user, submission.password);
+    if (!SendSecret("AUTH PLAIN " + response + "\r\n", "AUTH PLAIN (credentials left out)")) {
+      return false;
+    }
+    reply = ReadReply();
+  } else {
+    if (!SendCommand("AUTH LOGIN\r\n")) return false;
+    reply = ReadReply();
+    if (reply == 334) {
+      if (!SendSecret(SmtpAuth::Base64(submission.user) + "\r\n", "(user name left out)")) {
+        return false;
+      }
+      reply = ReadReply();
+    }
+    if (reply == 334) {
+      if (!SendSecret(SmtpAuth::Base64(submission.password) + "\r\n", "(password left out)")) {
+        return false;
+      }
+      reply = ReadReply();
+    }
+  }
+  if (reply == 235) return true;
+  return FailSecurely(MailErrorCode::kAuthRefused, FirstLine(storage_.reply));
+}
+
+// Like SendCommand, with `traced` in the trace instead of the command.
+bool SmtpClient::SendSecret(std::string_view command, std::string_view traced) {
+  MailTrace::Write("> " + std::string(traced));
+  const int code = connection::put_data(storage_.current, command.data(), command.size());
+  if (code == MailErrorCode::kOk) return true;
+  ReportMailError(code);
+  return false;
+}
+
+// Always false; the server hears QUIT all the same.
+bool SmtpClient::FailSecurely(int code, std::string_view detail) {
+  ReportSecureFailure(code, detail);
+  SendCommand("QUIT\r\n");
+  ReadReply();
+  return false;
+}
+
+void SmtpClient::ReportSecureFailure(int code, std::string_view detail) {
+  if (!MailErrorCode::IsSecure(code)) {
+    ReportMailError(code);
+    return;
+  }
+  const std::string text = Fill(Text(MessageOfSecureCode(code)), {std::string(detail)});
+  Warn(CutCp932(Text(Msg::MailFailed) + text, kEventTextLimit));
 }
 
 }  // namespace tarnwick

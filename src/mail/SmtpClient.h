@@ -11,8 +11,10 @@ namespace tarnwick {
 class connection;
 
 // The program's own SMTP client: composes one message and delivers it with
-// HELO, MAIL, RCPT, DATA and QUIT. Every failure goes to the event log as a
-// warning; the caller learns only whether the mail was delivered.
+// HELO, MAIL, RCPT, DATA and QUIT; with protection or a login (see
+// SmtpSubmission) EHLO, STARTTLS and AUTH come first. Every failure goes to
+// the event log as a warning; the caller learns only whether the mail was
+// delivered.
 //
 // Deliveries are serialised: the working texts live in process-wide storage
 // of fixed capacities (longer arguments are cut, CP932-aware), as one
@@ -61,6 +63,14 @@ class SmtpClient {
   bool SendCommand(std::string_view command);
   void CloseConnection();
   void Warn(std::string_view text);
+  // EHLO, STARTTLS and AUTH, as the submission settings ask.
+  bool Submit(const std::string& heloName);
+  bool Ehlo(const std::string& heloName);
+  bool StartTls();
+  bool Authenticate();
+  bool SendSecret(std::string_view command, std::string_view traced);
+  bool FailSecurely(int code, std::string_view detail);
+  void ReportSecureFailure(int code, std::string_view detail);
 
   static Storage& ProcessStorage();
 

@@ -291,6 +291,16 @@ constexpr Entry kCatalogue[] = {
     {Msg::HtmlFailedLog,
      "[エラー]HTMLファイルの生成に失敗しました。イベントログを確認してください。"},
     {Msg::HtmlFailedEvent, "「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。"},
+    // Mail submission with TLS and authentication
+    {Msg::MailStartTlsNotOffered, "メールサーバがSTARTTLSに対応していません。"},
+    {Msg::MailTlsHandshakeFailed, "メールサーバとのTLS接続に失敗しました。%s"},
+    {Msg::MailCertificateNotTrusted, "メールサーバの証明書を信頼できません。%s"},
+    {Msg::MailCertificateNameMismatch, "メールサーバの証明書が %s のものではありません。"},
+    {Msg::MailAuthNotOffered, "メールサーバが認証(AUTH PLAIN/LOGIN)に対応していません。"},
+    {Msg::MailAuthRefused, "メールサーバが認証を拒否しました。%s"},
+    {Msg::MailAuthNeedsTls, "認証を使う場合は接続を保護してください。"},
+    {Msg::MailEhloRefused, "EHLOコマンドに対してエラーが戻されました。%d"},
+    {Msg::MailStartTlsRefused, "STARTTLSコマンドに対してエラーが戻されました。%d"},
 };
 
 constexpr std::size_t kCount = static_cast<std::size_t>(Msg::Count);

@@ -199,6 +199,17 @@ enum class Msg {
   HtmlFailedLog,
   HtmlFailedEvent,
 
+  // Mail submission with TLS and authentication
+  MailStartTlsNotOffered,
+  MailTlsHandshakeFailed,
+  MailCertificateNotTrusted,
+  MailCertificateNameMismatch,
+  MailAuthNotOffered,
+  MailAuthRefused,
+  MailAuthNeedsTls,  // 認証を使う場合は接続を保護してください。
+  MailEhloRefused,
+  MailStartTlsRefused,
+
   Count
 };
 

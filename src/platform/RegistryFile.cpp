@@ -224,6 +224,12 @@ long RegistryFile::Modify(Change change) {
 }
 
 long RegistryFile::WriteAtomically(const std::string& text) const {
+  // The file may hold the mail password: only its owner reads it. The
+  // replacement takes the old file's mode, so the old one (or an empty new
+  // one) is tightened first, before any byte of the text is written.
+  UniqueFd existing(::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+  if (existing.valid()) ::fchmod(existing.get(), 0600);
+  existing.reset();
   const int error = ReplaceFileAtomically(path_, text);
   return error == 0 ? kErrorSuccess : WriteErrorCode(error);
 }

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -16,6 +18,7 @@
 #include <utility>
 
 #include "app/Cp932Text.h"
+#include "dialogs/CMailSecurityGroup.h"
 #include "dialogs/CPageHtml.h"
 #include "dialogs/CPageMail.h"
 #include "dialogs/CPageMsg.h"
@@ -133,6 +136,43 @@ class SettingsSheetTest : public QObject {
     const QStringList unchanged{"old.example.jp", "", ""};
     QCOMPARE(stored, box.isEmpty() ? fields : unchanged);
     QCOMPARE(settings_.MailAfter30Minutes, box.isEmpty() ? 1 : 0);
+  }
+
+  void mailSecurityRefusesCredentialsInClearText_data() {
+    QTest::addColumn<int>("protection");
+    QTest::addColumn<QStringList>("fields");  // port, user, password
+    QTest::addColumn<QString>("box");
+    const QString port =
+        kCaution + QStringLiteral("ポート番号には1から65535までの値を入力してください。");
+    const QString both =
+        kCaution + QStringLiteral("ユーザー名とパスワードは両方とも入力してください。");
+    QTest::newRow("port 0") << 1 << QStringList{"0", "", ""} << port;
+    QTest::newRow("port 65536") << 2 << QStringList{"65536", "", ""} << port;
+    QTest::newRow("user only") << 1 << QStringList{"", "u", ""} << both;
+    QTest::newRow("password only") << 1 << QStringList{"", "", "p"} << both;
+    QTest::newRow("login in clear")
+        << 0 << QStringList{"", "u", "p"}
+        << kCaution + QStringLiteral("認証を使う場合は接続を保護してください。");
+    QTest::newRow("TLS on 2465") << 2 << QStringList{"2465", "ユーザ", "秘密"} << QString();
+  }
+
+  void mailSecurityRefusesCredentialsInClearText() {
+    QFETCH(int, protection);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, box);
+    CMailSecurityGroup* group = Open<CPageMail>(kMail)->securityGroup();
+    group->protectionBox()->setCurrentIndex(protection);
+    QVERIFY(group->portNote()->text().contains(QStringList{"25", "587", "465"}[protection]));
+    group->portEdit()->setText(fields[0]);
+    group->userEdit()->setText(fields[1]);
+    group->passwordEdit()->setText(fields[2]);
+    QCOMPARE(Apply(), box.isEmpty());
+    QCOMPARE(Boxes().value(0), box);
+    const QStringList stored{QString::number(settings_.SmtpPort), FromCp932(settings_.SmtpUser),
+                             FromCp932(settings_.SmtpPassword)};
+    const QStringList unchanged{"0", "", ""};
+    QCOMPARE(stored, box.isEmpty() ? fields : unchanged);
+    QCOMPARE(settings_.SmtpSecurity, box.isEmpty() ? protection : 0);
   }
 
   void testMailNamesTheEmptyFieldAndKeepsTheLanguage_data() {

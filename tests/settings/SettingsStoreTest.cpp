@@ -49,6 +49,8 @@ const std::vector<NumberField> kNumbers = {
     {"DisableHtmlDetail", &AppSettings::DisableHtmlDetail},
     {"DisableHtmlReload", &AppSettings::DisableHtmlReload},
     {"ParallelChecks", &AppSettings::ParallelChecks},
+    {"SmtpSecurity", &AppSettings::SmtpSecurity},
+    {"SmtpPort", &AppSettings::SmtpPort},
 };
 const std::vector<TextField> kMainTexts = {
     {"PreloadFile", &AppSettings::PreloadFile},
@@ -58,6 +60,9 @@ const std::vector<TextField> kMainTexts = {
     {"NetsendTo", &AppSettings::NetsendTo},
     {"HtmlFile", &AppSettings::HtmlFile},
     {"HtmlReloadMinutes", &AppSettings::HtmlReloadMinutes},
+    {"SmtpUser", &AppSettings::SmtpUser},
+    {"SmtpPassword", &AppSettings::SmtpPassword},
+    {"SmtpCaFile", &AppSettings::SmtpCaFile},
 };
 const std::vector<TextField> kMessageTexts = {
     {"DownMsgJp", &AppSettings::DownMsgJp},
@@ -151,6 +156,7 @@ TEST_F(SettingsStoreTest, WithoutAnyKeyEveryFieldTakesItsDefaultAndTheFirstSaveW
   // Saving unchanged settings leaves the file itself alone.
   struct stat first {};
   ASSERT_EQ(::stat(path.c_str(), &first), 0);
+  EXPECT_EQ(first.st_mode & 07777, 0600u) << "it may hold the mail password";
   SaveSettings(settings, registry, prompt);
   struct stat second {};
   ASSERT_EQ(::stat(path.c_str(), &second), 0);
@@ -173,10 +179,17 @@ TEST_F(SettingsStoreTest, EveryFieldSurvivesASaveAndALoad) {
   settings.DownMsgJp = std::string(AppSettings::kMessageCapacity - 2, 'm') + Cp932FromUtf8("表");
   settings.MailTo = std::string(AppSettings::kMailToCapacity, 't');
   settings.HtmlReloadMinutes = "999";
+  settings.SmtpPassword = "p\"a\\ss=;" + std::string(AppSettings::kCredentialCapacity - 8, 'w');
+  // A file from before the password: readable by all until its next save.
+  test::TempDir::WriteFile(path, "REGEDIT4\r\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
 
   SaveSettings(settings, registry, prompt);
   EXPECT_TRUE(prompt.shown().empty());
   ExpectSameSettings(settings, Loaded());
+  struct stat saved {};
+  ASSERT_EQ(::stat(path.c_str(), &saved), 0);
+  EXPECT_EQ(saved.st_mode & 07777, 0600u);
 }
 
 TEST_F(SettingsStoreTest, TextsLongerThanTheReadLimitCountAsAbsent) {
@@ -341,8 +354,9 @@ TEST_F(SettingsStoreTest, AValueThatCannotBeWrittenShowsTheCaptionOfItsKind) {
   ::waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-  EXPECT_EQ(codes,
-            std::string(13, '2') + std::string(7, '3') + std::string(7, '2') + std::string(8, '3'));
+  // ... then SmtpSecurity and SmtpPort, the three submission texts, the messages.
+  EXPECT_EQ(codes, std::string(13, '2') + std::string(7, '3') + std::string(9, '2') +
+                       std::string(3 + 8, '3'));
   EXPECT_EQ(test::TempDir::ReadFile(path), before);
 }
 

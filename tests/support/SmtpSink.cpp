@@ -50,7 +50,7 @@ int ReadPort(int fd) {
 
 }  // namespace
 
-SmtpSink::SmtpSink() {
+SmtpSink::SmtpSink(const std::vector<std::string>& options) {
   int inputPipe[2];
   int outputPipe[2];
   if (::pipe2(inputPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -66,6 +66,7 @@ SmtpSink::SmtpSink() {
   posix_spawn_file_actions_adddup2(&actions, childOutput.get(), STDOUT_FILENO);
   std::vector<std::string> arguments{
       kPython, ProcessRunner::SourceDir() + "/tests/support/smtp_sink.py", dir_.path()};
+  arguments.insert(arguments.end(), options.begin(), options.end());
   std::vector<std::string> environment = ProcessRunner::ChildEnvironment();
   const int spawned = ::posix_spawn(&pid_, kPython, &actions, nullptr, Pointers(arguments).data(),
                                     Pointers(environment).data());

@@ -15,8 +15,9 @@ namespace tarnwick::test {
 // own, saving every message it accepts into a temporary folder.
 class SmtpSink {
  public:
-  // Throws std::runtime_error when the server does not come up.
-  SmtpSink();
+  // Throws std::runtime_error when the server does not come up. `options`
+  // go to smtp_sink.py (TLS, authentication).
+  explicit SmtpSink(const std::vector<std::string>& options = {});
   ~SmtpSink();
   SmtpSink(const SmtpSink&) = delete;
   SmtpSink& operator=(const SmtpSink&) = delete;

@@ -17,6 +17,9 @@ AppSettings RealisticSettings(RegistryFile& registry) {
   settings.MailFrom = "tarnwick@example.co.jp";
   settings.MailTo = "admin@example.co.jp;sato@example.co.jp";
   settings.MailAfter30Minutes = 1;
+  settings.SmtpSecurity = 1;
+  settings.SmtpUser = "tarnwick@example.co.jp";
+  settings.SmtpPassword = "password";
   settings.NetsendTo = "ADMINPC";
   settings.EnableHtml = 1;
   settings.HtmlFile = "/var/www/html/tarnwick/status.html";
