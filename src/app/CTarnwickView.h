@@ -3,7 +3,6 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTableView>
-#include <QTimer>
 #include <memory>
 
 #include "app/AppServices.h"
@@ -69,7 +68,8 @@ class CTarnwickView : public QTableView {
 
  private:
   static bool Idle();
-  void PollWatchEnd();
+  // After the watch has told of its end.
+  void FinishWatch();
   QString InitialListFileName() const;
 
   AppServices services_;
@@ -78,7 +78,6 @@ class CTarnwickView : public QTableView {
   GuiBeeper beeper_;
   std::unique_ptr<Notifier> notifier_;
   std::unique_ptr<CCheckThread> watch_;
-  QTimer watchEndPoll_;
   QPointer<QMenu> contextMenu_;
 };
 
