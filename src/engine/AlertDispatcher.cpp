@@ -120,7 +120,7 @@ void AlertDispatcher::NetSendStep(const ComputerEntry& row, std::string_view tex
     return;
   }
   if (!notifier_.SendNetMessage(settings_.NetsendTo, text)) {
-    if (StopGraceEnded()) {
+    if (notifier_.StopGraceEnded()) {
       ReportAbandoned(row, Msg::AlertAbandonedNetsendTail);
       return;
     }
@@ -151,7 +151,7 @@ void AlertDispatcher::SendMailStep(const Texts& texts, const ComputerEntry& row)
   const bool english = settings_.SendMailByEnglish != 0;
   const bool sent = SendAlertMail(Recipients(row), english ? texts.subjectUs : texts.subjectJp,
                                   english ? texts.messageUs : texts.messageJp);
-  if (!sent && StopGraceEnded()) ReportAbandoned(row, Msg::AlertAbandonedMailTail);
+  if (!sent && notifier_.StopGraceEnded()) ReportAbandoned(row, Msg::AlertAbandonedMailTail);
 }
 
 bool AlertDispatcher::SendAlertMail(std::string_view recipients, std::string_view subject,
@@ -184,17 +184,12 @@ bool AlertDispatcher::SendAlertMail(std::string_view recipients, std::string_vie
   if (notifier_.SendMail(settings_.SmtpServer, settings_.MailFrom, recipients, subject, body) ==
       0) {
     // Given up at the end of the stop's grace: the mail step tells so instead.
-    if (StopGraceEnded()) return false;
+    if (notifier_.StopGraceEnded()) return false;
     ReportFailure(Text(Msg::AlertMailFailedEvent), Text(Msg::AlertMailFailedLog));
     return false;
   }
   log_.WriteLine(Text(Msg::AlertMailSent));
   return true;
-}
-
-bool AlertDispatcher::StopGraceEnded() {
-  const auto stoppedAt = WatchStopEvent().SignalledAt();
-  return stoppedAt && StopEvent::SteadyClock::now() >= *stoppedAt + kStopGrace;
 }
 
 void AlertDispatcher::ReportAbandoned(const ComputerEntry& row, Msg channelTail) {

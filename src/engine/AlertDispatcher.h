@@ -38,8 +38,6 @@ class AlertDispatcher final : public AlertSequences {
   // Checks the mail settings, waits 30 seconds when asked to (less when the
   // watch is stopped) and sends; true when the mail was delivered.
   bool SendAlertMail(std::string_view recipients, std::string_view subject, std::string_view body);
-  // Whether the grace that a stop leaves the alerts already decided is over.
-  static bool StopGraceEnded();
 
  private:
   struct Texts {

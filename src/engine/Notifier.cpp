@@ -69,6 +69,11 @@ std::string Notifier::RefreshComputerName(std::string_view address) {
   return name ? *name : Text(Msg::UnknownHostname);
 }
 
+bool Notifier::StopGraceEnded() const {
+  const auto stoppedAt = WatchStopEvent().SignalledAt();
+  return stoppedAt && StopEvent::SteadyClock::now() >= *stoppedAt + options_.stopGrace;
+}
+
 const AppSettings& Notifier::UseSettings(const AppSettings& settings) {
   const AppSettings& previous = *settings_;
   settings_ = &settings;
@@ -82,7 +87,7 @@ bool Notifier::WriteEventLog(EventType type, std::string_view text) {
 bool Notifier::SendNetMessage(std::string_view recipient, std::string_view text) {
   NetMessengerOptions options = NetMessengerOptions::FromEnvironment();
   options.stop = &WatchStopEvent();
-  options.stopGrace = kStopGrace;
+  options.stopGrace = options_.stopGrace;
   return NetMessenger(options).Send(recipient, text);
 }
 
@@ -96,7 +101,7 @@ int Notifier::SendMail(std::string_view server, std::string_view sender,
       .clock = clock,
       .showMessage = settings().EnableMailDebug == 1,
       .english = settings().SendMailByEnglish != 0,
-      .stop = {.event = &WatchStopEvent(), .grace = kStopGrace},
+      .stop = {.event = &WatchStopEvent(), .grace = options_.stopGrace},
   };
   return SmtpClient::SendMail(environment, server, sender, recipients, subject, body);
 }

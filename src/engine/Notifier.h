@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/AppSettings.h"
+#include "engine/WatchState.h"
 #include "platform/EventLog.h"
 #include "platform/UserPrompt.h"
 
@@ -16,6 +17,8 @@ struct NotifierOptions {
   std::chrono::milliseconds portProbeBound{45000};
   // Empty: TARNWICK_SYSLOG_SOCKET, else /dev/log.
   std::string syslogSocket;
+  // What a stop leaves the mail and net send of alerts already decided.
+  std::chrono::milliseconds stopGrace = kStopGrace;
 };
 
 // One attempt of a probe as the check cycle sees it. Interrupted is no
@@ -50,6 +53,10 @@ class Notifier {
   virtual int SendMail(std::string_view server, std::string_view sender,
                        std::string_view recipients, std::string_view subject,
                        std::string_view body);
+
+  // Whether the grace that a stop of the watch leaves the alerts already
+  // decided is over.
+  bool StopGraceEnded() const;
 
   // Reads `settings` from now on (a watch's own copy); returns the settings
   // it read until now. `settings` must outlive their use.
