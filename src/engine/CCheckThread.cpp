@@ -119,6 +119,7 @@ CCheckThread::~CCheckThread() {
 
 bool CCheckThread::Start() {
   if (thread_.joinable()) return false;
+  settings_ = services_.settings;
   ArmWatchStopEvent();
   // Running before the thread exists: a cycle that ends at once must not have
   // its Idle overwritten.

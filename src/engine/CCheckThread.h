@@ -24,8 +24,8 @@
 namespace tarnwick {
 
 // What a watch works with; all of it belongs to the host and outlives the
-// thread. The watch takes a copy of the settings when it is made, so the
-// host may change its own at any time.
+// thread. The watch takes a copy of the settings as it starts, so the host
+// may change its own at any time.
 struct CheckCycleServices {
   const AppSettings& settings;
   RowAccess& rows;
@@ -110,7 +110,9 @@ class CCheckThread {
   Outcome EndByInconsistency();
 
   CheckCycleServices services_;
-  const AppSettings settings_;
+  // Taken afresh at each Start; the log, the page, the alerts and the
+  // notifier read it through references.
+  AppSettings settings_;
   RunningLog log_;
   HtmlReport html_;
   std::unique_ptr<AlertSequences> alerts_;

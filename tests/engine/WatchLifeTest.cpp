@@ -167,5 +167,12 @@ TEST_F(WatchLifeTest, AMailServerThatNeverAnswersIsAbandonedWhenTheGraceEnds) {
   EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
 }
 
+TEST_F(WatchLifeTest, TheWatchKeepsTheSettingsItStartedWith) {
+  AddRow("127.0.0.5");
+  notifier.onProbe = [this](int) { settings.BeepToAlert = 0; };
+  RunPasses(1);
+  EXPECT_EQ(beeper.beeps, 1) << "the down beeps as the settings were at the start";
+}
+
 }  // namespace
 }  // namespace tarnwick::test
