@@ -39,7 +39,8 @@ std::optional<std::string> MetricsEndpoint::ListeningAddress(std::string_view te
 }
 
 MetricsEndpoint::MetricsEndpoint(const std::string& listeningAddress,
-                                 const std::shared_ptr<prometheus::Collectable>& collectable) {
+                                 const std::shared_ptr<prometheus::Collectable>& collectable)
+    : collectable_(collectable) {
   try {
     exposer_ = std::make_unique<prometheus::Exposer>(listeningAddress, kServerThreads);
   } catch (const std::exception& error) {
@@ -50,9 +51,15 @@ MetricsEndpoint::MetricsEndpoint(const std::string& listeningAddress,
 }
 
 void MetricsEndpoint::Abandon() {
-  // Held where the leak checker still finds it; never destroyed.
-  static std::vector<prometheus::Exposer*> left;
-  left.push_back(exposer_.release());
+  // The server keeps only a weak hold on what it serves: a scrape still in
+  // flight must find it alive, so both stay. Never destroyed, and held where
+  // the leak checker still finds them.
+  struct Left {
+    std::unique_ptr<prometheus::Exposer> exposer;
+    std::shared_ptr<prometheus::Collectable> collectable;
+  };
+  static auto* const left = new std::vector<Left>;
+  left->push_back({std::move(exposer_), collectable_});
 }
 
 int MetricsEndpoint::Port() const {

@@ -30,6 +30,7 @@ class MetricsEndpoint {
   void Abandon();
 
  private:
+  std::shared_ptr<prometheus::Collectable> collectable_;
   std::unique_ptr<prometheus::Exposer> exposer_;
 };
 
