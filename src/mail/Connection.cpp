@@ -96,6 +96,11 @@ int AddressFromHost(std::string_view host, in_addr& address) {
   return MailErrorCode::kOk;
 }
 
+std::chrono::milliseconds ClampedLimit(std::chrono::milliseconds limit) {
+  return std::clamp(limit, std::chrono::milliseconds(0),
+                    std::chrono::milliseconds(24LL * 3600 * 1000));
+}
+
 int ConnectCode(int winsockError) {
   if (winsockError == wsa::kEwouldblock) return MailErrorCode::kOk;
   if (winsockError == wsa::kEconnrefused) return MailErrorCode::kConnectionRefused;
@@ -169,6 +174,9 @@ int connection::Open(std::string_view host, std::string_view service) {
   }
 
   waitLimit_ = configuredLimit_;
+  const auto now = StopEvent::SteadyClock::now();
+  dialogueEnd_ = now + kDialogueBound;
+  replyDeadline_ = now + ClampedLimit(waitLimit_);
   return MailErrorCode::kOk;
 }
 
@@ -186,9 +194,12 @@ int connection::AwaitConnected() {
 // poll instead of select: an fd_set cannot hold descriptors above 1023.
 // 1 when ready, 0 when the limit (or the stop's grace) passed, -1 on error.
 int connection::WaitFor(short events, std::chrono::milliseconds limit, int& error) const {
-  const auto deadline =
-      StopEvent::SteadyClock::now() + std::clamp(limit, std::chrono::milliseconds(0),
-                                                 std::chrono::milliseconds(24LL * 3600 * 1000));
+  return WaitUntil(events, StopEvent::SteadyClock::now() + ClampedLimit(limit), error);
+}
+
+int connection::WaitUntil(short events, StopEvent::Deadline deadline, int& error) const {
+  // No wait outlasts the bound of the whole dialogue.
+  if (dialogueEnd_ != StopEvent::Deadline{}) deadline = std::min(deadline, dialogueEnd_);
   const WaitResult result =
       stop_.event != nullptr
           ? stop_.event->WaitWithGrace(socket_.get(), events, deadline, stop_.grace)
@@ -210,9 +221,11 @@ int connection::getchar(connection* conn, bool poll, char& out) {
 
 int connection::get_buffer(bool poll) {
   if (!socket_.valid() || !receive_) return MailErrorCode::kNoConnection;
-  const std::chrono::milliseconds limit = poll ? std::chrono::milliseconds(0) : waitLimit_;
+  // A reply's wait counts from the command (or the connect), not from its
+  // last byte: a server that trickles cannot stretch it.
+  const StopEvent::Deadline deadline = poll ? StopEvent::SteadyClock::now() : replyDeadline_;
   int error = 0;
-  const int ready = WaitFor(POLLIN, limit, error);
+  const int ready = WaitUntil(POLLIN, deadline, error);
   if (ready < 0) {
     if (error == wsa::kEinprogress && poll) return MailErrorCode::kTimedOut;
     Trace("connection::get_buffer() unexpected error from select: ", error);
@@ -260,6 +273,7 @@ int connection::put_data(connection* conn, const char* data, std::size_t length)
     Trace("connection::put_data() unexpected error from send(): ", sendError);
     return MailErrorCode::kSendFailed;
   }
+  conn->replyDeadline_ = StopEvent::SteadyClock::now() + ClampedLimit(conn->waitLimit_);
   return MailErrorCode::kOk;
 }
 

@@ -23,7 +23,9 @@ struct ConnectionStop {
 // One TCP connection of the mail client to a mail server. Replies are read
 // one character at a time from a 512-byte receive buffer; data goes out
 // directly or through a 512-byte send buffer. Every wait on the socket is
-// bounded by the wait limit (30 s unless a caller asks for another).
+// bounded by the wait limit (30 s unless a caller asks for another), a reply
+// by that limit from the command that asked for it, and the whole dialogue
+// by kDialogueBound.
 //
 // The seven entry points are static and take the connection by pointer, so
 // that a missing connection is answered with 4010 instead of a crash. All
@@ -34,6 +36,8 @@ class connection {
   static constexpr std::size_t kBufferSize = 512;
   static constexpr std::size_t kSendChunk = 1024;
   static constexpr std::chrono::milliseconds kDefaultWaitLimit{30000};
+  // The whole dialogue, however its server paces its replies.
+  static constexpr std::chrono::minutes kDialogueBound{5};
 
   // Opens a connection to `host` (dotted address or name) at `service`
   // (decimal port or service name). On failure `out` is null and nothing
@@ -67,6 +71,7 @@ class connection {
   int Open(std::string_view host, std::string_view service);
   int get_buffer(bool poll);
   int WaitFor(short events, std::chrono::milliseconds limit, int& error) const;
+  int WaitUntil(short events, StopEvent::Deadline deadline, int& error) const;
   int AwaitConnected();
 
   UniqueFd socket_;
@@ -79,6 +84,10 @@ class connection {
   // Zero until the connection is open; the configured limit afterwards.
   std::chrono::milliseconds waitLimit_{0};
   const ConnectionStop stop_;
+  // Set once open: the end of the whole dialogue, and of the wait for the
+  // reply to the last thing sent.
+  StopEvent::Deadline dialogueEnd_{};
+  StopEvent::Deadline replyDeadline_{};
 };
 
 }  // namespace tarnwick
