@@ -12,11 +12,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <optional>
 
 #include "mail/ConnectionRegistry.h"
 #include "mail/MailErrorCode.h"
 #include "mail/MailTrace.h"
+#include "platform/HelperCall.h"
 #include "platform/WinsockError.h"
 
 namespace tarnwick {
@@ -78,21 +81,31 @@ int PortFromService(std::string_view service, std::uint16_t& port) {
   return IsDecimal(service) ? PortFromDigits(service, port) : PortFromServiceName(service, port);
 }
 
-int AddressFromHost(std::string_view host, in_addr& address) {
-  // An empty name would be looked up as this machine's; a mail server is never that.
-  if (host.empty()) return MailErrorCode::kHostNotFound;
-  const std::string hostText(host);
-  if (::inet_aton(hostText.c_str(), &address) != 0) return MailErrorCode::kOk;
-
+std::optional<in_addr> LookUpHost(const std::string& host) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (::getaddrinfo(hostText.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-    return MailErrorCode::kHostNotFound;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+    return std::nullopt;
   }
-  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  const in_addr address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
   ::freeaddrinfo(found);
+  return address;
+}
+
+// A name goes to the resolver on a helper thread, so that a slow resolver
+// holds the dialogue no longer than `wait` allows.
+int AddressFromHost(std::string_view host, in_addr& address,
+                    const std::function<WaitResult(int doneFd)>& wait) {
+  // An empty name would be looked up as this machine's; a mail server is never that.
+  if (host.empty()) return MailErrorCode::kHostNotFound;
+  const std::string hostText(host);
+  if (::inet_aton(hostText.c_str(), &address) != 0) return MailErrorCode::kOk;
+  const auto found =
+      CallOnHelper<std::optional<in_addr>>([hostText] { return LookUpHost(hostText); }, wait);
+  if (!found || !*found) return MailErrorCode::kHostNotFound;
+  address = **found;
   return MailErrorCode::kOk;
 }
 
@@ -146,7 +159,10 @@ int connection::Open(std::string_view host, std::string_view service) {
   int code = PortFromService(service, port);
   if (code != MailErrorCode::kOk) return code;
   in_addr address{};
-  code = AddressFromHost(host, address);
+  code = AddressFromHost(host, address, [this](int doneFd) {
+    int error = 0;
+    return WaitOn(doneFd, POLLIN, StopEvent::SteadyClock::now() + kConnectBound, error);
+  });
   if (code != MailErrorCode::kOk) return code;
 
   // Non-blocking from the start, so that a stop reaches the connect too.
@@ -200,13 +216,18 @@ int connection::WaitFor(short events, std::chrono::milliseconds limit, int& erro
 int connection::WaitUntil(short events, StopEvent::Deadline deadline, int& error) const {
   // No wait outlasts the bound of the whole dialogue.
   if (dialogueEnd_ != StopEvent::Deadline{}) deadline = std::min(deadline, dialogueEnd_);
-  const WaitResult result =
-      stop_.event != nullptr
-          ? stop_.event->WaitWithGrace(socket_.get(), events, deadline, stop_.grace)
-          : StopEvent::Wait(socket_.get(), events, -1, deadline);
-  error = result == WaitResult::Failed ? LastSocketError() : 0;
+  const WaitResult result = WaitOn(socket_.get(), events, deadline, error);
   if (result == WaitResult::Failed) return -1;
   return result == WaitResult::Ready ? 1 : 0;
+}
+
+WaitResult connection::WaitOn(int fd, short events, StopEvent::Deadline deadline,
+                              int& error) const {
+  const WaitResult result = stop_.event != nullptr
+                                ? stop_.event->WaitWithGrace(fd, events, deadline, stop_.grace)
+                                : StopEvent::Wait(fd, events, -1, deadline);
+  error = result == WaitResult::Failed ? LastSocketError() : 0;
+  return result;
 }
 
 int connection::getchar(connection* conn, bool poll, char& out) {

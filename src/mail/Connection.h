@@ -72,6 +72,8 @@ class connection {
   int get_buffer(bool poll);
   int WaitFor(short events, std::chrono::milliseconds limit, int& error) const;
   int WaitUntil(short events, StopEvent::Deadline deadline, int& error) const;
+  // The one wait of every other: the stop's grace applies when there is one.
+  WaitResult WaitOn(int fd, short events, StopEvent::Deadline deadline, int& error) const;
   int AwaitConnected();
 
   UniqueFd socket_;

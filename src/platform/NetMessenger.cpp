@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/HelperCall.h"
 #include "platform/UniqueFd.h"
 
 namespace tarnwick {
@@ -73,20 +75,35 @@ UniqueFd ConnectOne(const addrinfo& candidate, const Deadline& deadline) {
   return fd;
 }
 
-UniqueFd Connect(const std::string& host, int port, const Deadline& deadline) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* found = nullptr;
+using AddressList = std::shared_ptr<addrinfo>;
+
+// The resolver has no deadline of its own: it runs on a helper that the
+// exchange's deadline (and a stop) stop waiting for.
+AddressList LookUp(const std::string& host, int port, const Deadline& deadline) {
   const std::string service = std::to_string(port);
-  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) return {};
+  const auto found = CallOnHelper<AddressList>(
+      [host, service] {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV;
+        addrinfo* list = nullptr;
+        if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return AddressList();
+        return AddressList(list, ::freeaddrinfo);
+      },
+      [&deadline](int doneFd) {
+        return deadline.WaitFor(doneFd, POLLIN) ? WaitResult::Ready : WaitResult::TimedOut;
+      });
+  return found ? *found : AddressList();
+}
+
+UniqueFd Connect(const std::string& host, int port, const Deadline& deadline) {
+  const AddressList found = LookUp(host, port, deadline);
   UniqueFd fd;
-  for (const addrinfo* candidate = found; candidate != nullptr && !fd.valid();
+  for (const addrinfo* candidate = found.get(); candidate != nullptr && !fd.valid();
        candidate = candidate->ai_next) {
     fd = ConnectOne(*candidate, deadline);
   }
-  ::freeaddrinfo(found);
   return fd;
 }
 
