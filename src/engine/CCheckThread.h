@@ -51,6 +51,7 @@ class CCheckThread {
   // copy of the settings. Without one, LogOnlyAlerts is used.
   using AlertsFactory =
       std::function<std::unique_ptr<AlertSequences>(RunningLog& log, const AppSettings& settings)>;
+  // The same for alerts that need only the log (the tests' recorders).
   using LogAlertsFactory = std::function<std::unique_ptr<AlertSequences>(RunningLog& log)>;
   // Told on the cycle's thread, as the very last step of a run, that the
   // watch has ended (MonitorState is Idle by then). Must return at once.
