@@ -8,7 +8,13 @@ target_compile_options(tarnwick_options INTERFACE
 if(TARNWICK_WERROR)
   target_compile_options(tarnwick_options INTERFACE -Werror)
 endif()
-if(TARNWICK_SANITIZE)
+# TARNWICK_SANITIZE=ON: AddressSanitizer and UndefinedBehaviorSanitizer;
+# TARNWICK_SANITIZE=thread: ThreadSanitizer (the core and its tests only: the
+# distribution's Qt is not built for it).
+if(TARNWICK_SANITIZE STREQUAL "thread")
+  target_compile_options(tarnwick_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(tarnwick_options INTERFACE -fsanitize=thread)
+elseif(TARNWICK_SANITIZE)
   target_compile_options(tarnwick_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(tarnwick_options INTERFACE -fsanitize=address,undefined)

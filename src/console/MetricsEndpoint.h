@@ -25,6 +25,9 @@ class MetricsEndpoint {
 
   // The port it listens on (the chosen one for port 0).
   int Port() const;
+  // Leaves the server to the end of the process instead of stopping it,
+  // which waits for its threads: for a process that is about to end.
+  void Abandon();
 
  private:
   // Raises the soft limit of open descriptors to the hard one, so that the
@@ -32,6 +35,7 @@ class MetricsEndpoint {
   static void RaiseDescriptorLimit();
   static void DeferAccept(int port);
 
+  std::shared_ptr<prometheus::Collectable> collectable_;
   std::unique_ptr<prometheus::Exposer> exposer_;
 };
 

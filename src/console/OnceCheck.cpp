@@ -1,6 +1,9 @@
 #include "console/OnceCheck.h"
 
+#include <poll.h>
+
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -20,18 +23,25 @@
 #include "platform/ProgramDirectory.h"
 #include "platform/RegistryFile.h"
 #include "platform/Sleeper.h"
+#include "platform/StopEvent.h"
 #include "settings/ListFile.h"
 #include "settings/SettingsStore.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr int kSignalPollMs = 200;
+constexpr std::chrono::milliseconds kSignalPollWithoutFd{200};
 
 // Any signal asks the pass to stop; it then ends within the stop's 50 ms.
-void WaitForTheEnd(StopSignals& signals) {
-  while (MonitorState != MonitorStateValue::Idle) {
-    if (signals.Wait(kSignalPollMs) != 0) RequestStop();
+void WaitForTheEnd(StopSignals& signals, const StopEvent& ended) {
+  for (;;) {
+    // Without a signal descriptor the signals are looked for now and then.
+    const auto deadline = signals.fd() < 0 ? StopEvent::SteadyClock::now() + kSignalPollWithoutFd
+                                           : StopEvent::Deadline::max();
+    const WaitResult waited = ended.Wait(signals.fd(), POLLIN, deadline);
+    if (waited == WaitResult::Stopped) return;
+    if (waited == WaitResult::Failed && MonitorState == MonitorStateValue::Idle) return;
+    if (signals.Take() != 0) RequestStop();
   }
 }
 
@@ -40,10 +50,10 @@ void WaitForTheEnd(StopSignals& signals) {
 int PrintUnsettledAndJudge(ConsoleRows& rows) {
   bool anyDown = false;
   for (int row = 0; row < rows.RowCount(); ++row) {
-    const std::string status = rows.ReadField(row, Field::Status);
-    if (status == Text(Msg::StatusDown)) {
+    const RowState state = rows.ReadState(row);
+    if (state == RowState::Down) {
       anyDown = true;
-    } else if (status != Text(Msg::StatusUp)) {
+    } else if (state != RowState::Up) {
       rows.WriteField(row, Field::Status, Text(Msg::StatusUnknown));
     }
   }
@@ -83,14 +93,17 @@ int OnceCheck::Run(const std::string& listFile) {
   SystemClock clock;
   ThreadSleeper sleeper;
   OnePassObserver observer;
-  CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
-                                         RunningLogFolder(), &observer},
-                      [](RunningLog& log) { return std::make_unique<LogOnlyAlerts>(log); });
+  CCheckThread thread(
+      CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
+                         RunningLogFolder(), &observer},
+      [](RunningLog& log, const AppSettings&) { return std::make_unique<LogOnlyAlerts>(log); });
+  const StopEvent ended;
+  thread.SetEndHandler([&ended] { ended.Signal(); });
   if (!thread.Start()) {
     prompt.Show(Text(Msg::ThreadStartFailed), Text(Msg::CaptionError), PromptIcon::Error);
     return kNotChecked;
   }
-  WaitForTheEnd(signals);
+  WaitForTheEnd(signals, ended);
   thread.Join();
   if (!observer.passEnded()) return kNotChecked;
   return PrintUnsettledAndJudge(rows);

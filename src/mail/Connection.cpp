@@ -12,18 +12,23 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <optional>
 
 #include "mail/ConnectionRegistry.h"
 #include "mail/MailErrorCode.h"
 #include "mail/MailTrace.h"
 #include "mail/TlsChannel.h"
+#include "platform/HelperCall.h"
 #include "platform/WinsockError.h"
 
 namespace tarnwick {
 namespace {
 
 constexpr unsigned long kLargestPort = 65535;
+// What the kernel's own connect would wait (six SYN retries) before it gave up.
+constexpr std::chrono::milliseconds kConnectBound{127000};
 
 void Trace(const char* before, int error, const char* after = "") {
   MailTrace::Write(before + std::to_string(error) + after);
@@ -77,22 +82,37 @@ int PortFromService(std::string_view service, std::uint16_t& port) {
   return IsDecimal(service) ? PortFromDigits(service, port) : PortFromServiceName(service, port);
 }
 
-int AddressFromHost(std::string_view host, in_addr& address) {
-  // An empty name would be looked up as this machine's; a mail server is never that.
-  if (host.empty()) return MailErrorCode::kHostNotFound;
-  const std::string hostText(host);
-  if (::inet_aton(hostText.c_str(), &address) != 0) return MailErrorCode::kOk;
-
+std::optional<in_addr> LookUpHost(const std::string& host) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (::getaddrinfo(hostText.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-    return MailErrorCode::kHostNotFound;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+    return std::nullopt;
   }
-  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  const in_addr address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
   ::freeaddrinfo(found);
+  return address;
+}
+
+// A name goes to the resolver on a helper thread, so that a slow resolver
+// holds the dialogue no longer than `wait` allows.
+int AddressFromHost(std::string_view host, in_addr& address,
+                    const std::function<WaitResult(int doneFd)>& wait) {
+  // An empty name would be looked up as this machine's; a mail server is never that.
+  if (host.empty()) return MailErrorCode::kHostNotFound;
+  const std::string hostText(host);
+  if (::inet_aton(hostText.c_str(), &address) != 0) return MailErrorCode::kOk;
+  const auto found =
+      CallOnHelper<std::optional<in_addr>>([hostText] { return LookUpHost(hostText); }, wait);
+  if (!found || !*found) return MailErrorCode::kHostNotFound;
+  address = **found;
   return MailErrorCode::kOk;
+}
+
+std::chrono::milliseconds ClampedLimit(std::chrono::milliseconds limit) {
+  return std::clamp(limit, std::chrono::milliseconds(0),
+                    std::chrono::milliseconds(24LL * 3600 * 1000));
 }
 
 int ConnectCode(int winsockError) {
@@ -109,17 +129,18 @@ bool IsLostConnection(int winsockError) {
 
 }  // namespace
 
-connection::connection(std::chrono::milliseconds waitLimit)
+connection::connection(std::chrono::milliseconds waitLimit, ConnectionStop stop)
     : receive_(new (std::nothrow) Buffer),
       send_(new (std::nothrow) Buffer),
-      configuredLimit_(waitLimit) {}
+      configuredLimit_(waitLimit),
+      stop_(stop) {}
 
 connection::~connection() = default;
 
 int connection::connect(std::string_view host, std::string_view service, connection*& out,
-                        std::chrono::milliseconds waitLimit) {
+                        std::chrono::milliseconds waitLimit, ConnectionStop stop) {
   out = nullptr;
-  std::unique_ptr<connection> created(new (std::nothrow) connection(waitLimit));
+  std::unique_ptr<connection> created(new (std::nothrow) connection(waitLimit, stop));
   if (!created) return MailErrorCode::kNoConnectionObject;
   connection* opened = created.get();
   auto& registry = ConnectionRegistry::Instance();
@@ -141,10 +162,14 @@ int connection::Open(std::string_view host, std::string_view service) {
   int code = PortFromService(service, port);
   if (code != MailErrorCode::kOk) return code;
   in_addr address{};
-  code = AddressFromHost(host, address);
+  code = AddressFromHost(host, address, [this](int doneFd) {
+    int error = 0;
+    return WaitOn(doneFd, POLLIN, StopEvent::SteadyClock::now() + kConnectBound, error);
+  });
   if (code != MailErrorCode::kOk) return code;
 
-  socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  // Non-blocking from the start, so that a stop reaches the connect too.
+  socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!socket_.valid()) return MailErrorCode::kSocketFailed;
 
   // Linux has no SO_DONTLINGER; lingering off is its graceful close, so
@@ -162,23 +187,50 @@ int connection::Open(std::string_view host, std::string_view service) {
   server.sin_port = htons(port);
   server.sin_addr = address;
   if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
-    code = ConnectCode(LastSocketError());
+    const int error = LastSocketError();
+    code = error == wsa::kEinprogress ? AwaitConnected() : ConnectCode(error);
     if (code != MailErrorCode::kOk) return code;
   }
 
-  int nonBlocking = 1;
-  ::ioctl(socket_.get(), FIONBIO, &nonBlocking);
   waitLimit_ = configuredLimit_;
+  const auto now = StopEvent::SteadyClock::now();
+  dialogueEnd_ = now + kDialogueBound;
+  replyDeadline_ = now + ClampedLimit(waitLimit_);
   return MailErrorCode::kOk;
 }
 
+int connection::AwaitConnected() {
+  int error = 0;
+  if (WaitFor(POLLOUT, kConnectBound, error) <= 0) return MailErrorCode::kConnectFailed;
+  int pending = 0;
+  socklen_t length = sizeof pending;
+  if (::getsockopt(socket_.get(), SOL_SOCKET, SO_ERROR, &pending, &length) != 0) {
+    return ConnectCode(LastSocketError());
+  }
+  return pending == 0 ? MailErrorCode::kOk : ConnectCode(WinsockErrorFromErrno(pending));
+}
+
 // poll instead of select: an fd_set cannot hold descriptors above 1023.
+// 1 when ready, 0 when the limit (or the stop's grace) passed, -1 on error.
 int connection::WaitFor(short events, std::chrono::milliseconds limit, int& error) const {
-  pollfd waiting{socket_.get(), events, 0};
-  const auto milliseconds = std::clamp<long long>(limit.count(), 0, 24LL * 3600 * 1000);
-  const int ready = ::poll(&waiting, 1, static_cast<int>(milliseconds));
-  error = ready < 0 ? LastSocketError() : 0;
-  return ready;
+  return WaitUntil(events, StopEvent::SteadyClock::now() + ClampedLimit(limit), error);
+}
+
+int connection::WaitUntil(short events, StopEvent::Deadline deadline, int& error) const {
+  // No wait outlasts the bound of the whole dialogue.
+  if (dialogueEnd_ != StopEvent::Deadline{}) deadline = std::min(deadline, dialogueEnd_);
+  const WaitResult result = WaitOn(socket_.get(), events, deadline, error);
+  if (result == WaitResult::Failed) return -1;
+  return result == WaitResult::Ready ? 1 : 0;
+}
+
+WaitResult connection::WaitOn(int fd, short events, StopEvent::Deadline deadline,
+                              int& error) const {
+  const WaitResult result = stop_.event != nullptr
+                                ? stop_.event->WaitWithGrace(fd, events, deadline, stop_.grace)
+                                : StopEvent::Wait(fd, events, -1, deadline);
+  error = result == WaitResult::Failed ? LastSocketError() : 0;
+  return result;
 }
 
 int connection::getchar(connection* conn, bool poll, char& out) {
@@ -194,9 +246,11 @@ int connection::getchar(connection* conn, bool poll, char& out) {
 int connection::get_buffer(bool poll) {
   if (!socket_.valid() || !receive_) return MailErrorCode::kNoConnection;
   if (tls_) return ReceiveThroughTls(poll);
-  const std::chrono::milliseconds limit = poll ? std::chrono::milliseconds(0) : waitLimit_;
+  // A reply's wait counts from the command (or the connect), not from its
+  // last byte: a server that trickles cannot stretch it.
+  const StopEvent::Deadline deadline = poll ? StopEvent::SteadyClock::now() : replyDeadline_;
   int error = 0;
-  const int ready = WaitFor(POLLIN, limit, error);
+  const int ready = WaitUntil(POLLIN, deadline, error);
   if (ready < 0) {
     if (error == wsa::kEinprogress && poll) return MailErrorCode::kTimedOut;
     Trace("connection::get_buffer() unexpected error from select: ", error);
@@ -221,7 +275,13 @@ int connection::get_buffer(bool poll) {
 
 int connection::put_data(connection* conn, const char* data, std::size_t length) {
   if (conn == nullptr) return MailErrorCode::kNoConnection;
-  if (conn->tls_) return conn->tls_->Write(data, length);
+  if (conn->tls_) {
+    const int code = conn->tls_->Write(data, length);
+    if (code == MailErrorCode::kOk) {
+      conn->replyDeadline_ = StopEvent::SteadyClock::now() + ClampedLimit(conn->waitLimit_);
+    }
+    return code;
+  }
   std::size_t sent = 0;
   while (sent < length) {
     int error = 0;
@@ -245,6 +305,7 @@ int connection::put_data(connection* conn, const char* data, std::size_t length)
     Trace("connection::put_data() unexpected error from send(): ", sendError);
     return MailErrorCode::kSendFailed;
   }
+  conn->replyDeadline_ = StopEvent::SteadyClock::now() + ClampedLimit(conn->waitLimit_);
   return MailErrorCode::kOk;
 }
 
@@ -301,10 +362,15 @@ int connection::start_tls(connection* conn, std::string_view host, std::string_v
   return code;
 }
 
-// TLS waits as plain text does: the same limit, silence is a timeout.
+// TLS waits as plain text does: a reply's wait counts from its command,
+// silence is a timeout.
 int connection::WaitForTls(short events, bool poll) const {
   int error = 0;
-  const int ready = WaitFor(events, poll ? std::chrono::milliseconds(0) : waitLimit_, error);
+  const auto now = StopEvent::SteadyClock::now();
+  const StopEvent::Deadline deadline = poll                     ? now
+                                       : (events & POLLIN) != 0 ? replyDeadline_
+                                                                : now + ClampedLimit(waitLimit_);
+  const int ready = WaitUntil(events, deadline, error);
   if (ready > 0) return MailErrorCode::kOk;
   // As for plain text, a failed wait ends as the silence it stands for.
   if (ready < 0) Trace("connection: unexpected error from select under TLS: ", error);

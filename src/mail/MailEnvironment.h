@@ -25,6 +25,8 @@ struct MailEnvironment {
   std::chrono::milliseconds waitLimit = connection::kDefaultWaitLimit;
   // Protection, port and credentials; plain SMTP by default.
   SmtpSubmission submission{};
+  // A watch's stop, which leaves a mail already begun its grace.
+  ConnectionStop stop{};
 };
 
 }  // namespace tarnwick

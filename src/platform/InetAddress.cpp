@@ -7,6 +7,8 @@
 
 #include <array>
 
+#include "platform/HelperCall.h"
+
 namespace tarnwick {
 
 std::uint32_t InetAddr(std::string_view text) {
@@ -27,6 +29,14 @@ std::optional<std::string> ReverseLookup(std::uint32_t address) {
     return std::nullopt;
   }
   return std::string(host.data());
+}
+
+std::optional<std::string> ReverseLookupUnlessStopped(std::uint32_t address,
+                                                      const StopEvent& stop) {
+  const auto name = CallOnHelper<std::optional<std::string>>(
+      [address] { return ReverseLookup(address); },
+      [&stop](int doneFd) { return stop.Wait(doneFd, POLLIN, StopEvent::Deadline::max()); });
+  return name ? *name : std::nullopt;
 }
 
 }  // namespace tarnwick

@@ -8,16 +8,18 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/HelperCall.h"
 #include "platform/UniqueFd.h"
 
 namespace tarnwick {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
+using SteadyClock = StopEvent::SteadyClock;
 
 constexpr unsigned char kSmbSendStart = 0xD5;
 constexpr unsigned char kSmbSendEnd = 0xD6;
@@ -35,29 +37,29 @@ constexpr std::size_t kTextBlockBytes = 127;
 constexpr std::size_t kSmbHeaderLength = 32;
 constexpr std::size_t kMaxReplyLength = 0x1FFFF;
 
+// The bound of the whole exchange, and the stop that may bring it forward.
 class Deadline {
  public:
-  explicit Deadline(std::chrono::milliseconds span) : end_(SteadyClock::now() + span) {}
-  // Milliseconds left, 0 once passed.
-  int RemainingMs() const {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(end_ - SteadyClock::now()).count();
-    if (left <= 0) return 0;
-    return left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left);
+  explicit Deadline(const NetMessengerOptions& options)
+      : end_(SteadyClock::now() + options.timeout),
+        stop_(options.stop),
+        grace_(options.stopGrace) {}
+
+  // Whether `fd` showed one of `events` before the deadline.
+  bool WaitFor(int fd, short events) const {
+    const WaitResult result = stop_ != nullptr ? stop_->WaitWithGrace(fd, events, end_, grace_)
+                                               : StopEvent::Wait(fd, events, -1, end_);
+    return result == WaitResult::Ready;
   }
 
  private:
   SteadyClock::time_point end_;
+  const StopEvent* stop_;
+  std::chrono::milliseconds grace_;
 };
 
 bool WaitFor(int fd, short events, const Deadline& deadline) {
-  for (;;) {
-    pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, deadline.RemainingMs());
-    if (ready > 0) return true;
-    if (ready == 0) return false;
-    if (errno != EINTR) return false;
-  }
+  return deadline.WaitFor(fd, events);
 }
 
 UniqueFd ConnectOne(const addrinfo& candidate, const Deadline& deadline) {
@@ -73,20 +75,35 @@ UniqueFd ConnectOne(const addrinfo& candidate, const Deadline& deadline) {
   return fd;
 }
 
-UniqueFd Connect(const std::string& host, int port, const Deadline& deadline) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* found = nullptr;
+using AddressList = std::shared_ptr<addrinfo>;
+
+// The resolver has no deadline of its own: it runs on a helper that the
+// exchange's deadline (and a stop) stop waiting for.
+AddressList LookUp(const std::string& host, int port, const Deadline& deadline) {
   const std::string service = std::to_string(port);
-  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) return {};
+  const auto found = CallOnHelper<AddressList>(
+      [host, service] {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV;
+        addrinfo* list = nullptr;
+        if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return AddressList();
+        return AddressList(list, ::freeaddrinfo);
+      },
+      [&deadline](int doneFd) {
+        return deadline.WaitFor(doneFd, POLLIN) ? WaitResult::Ready : WaitResult::TimedOut;
+      });
+  return found ? *found : AddressList();
+}
+
+UniqueFd Connect(const std::string& host, int port, const Deadline& deadline) {
+  const AddressList found = LookUp(host, port, deadline);
   UniqueFd fd;
-  for (const addrinfo* candidate = found; candidate != nullptr && !fd.valid();
+  for (const addrinfo* candidate = found.get(); candidate != nullptr && !fd.valid();
        candidate = candidate->ai_next) {
     fd = ConnectOne(*candidate, deadline);
   }
-  ::freeaddrinfo(found);
   return fd;
 }
 
@@ -353,7 +370,7 @@ bool NetMessenger::Send(std::string_view recipient, std::string_view text) const
   if (!IsAcceptableRecipient(recipient)) return false;
   if (Utf16Length(text) > kMaxTextUnits) return false;
 
-  const Deadline deadline(options_.timeout);
+  const Deadline deadline(options_);
   const std::string host = options_.address.empty() ? std::string(recipient) : options_.address;
   UniqueFd connection = Connect(host, options_.port, deadline);
   if (!connection.valid()) return false;

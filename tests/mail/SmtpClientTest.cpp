@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <net/if.h>
 #include <sched.h>
@@ -505,6 +506,19 @@ TEST_F(SmtpClientTest, NotifierSendsWithTheMailSettings) {
                               "a@x.test", "Down", "text"),
             0);
   EXPECT_EQ(Entries(), (std::vector<std::string>{kRefused, kNoSocket}));
+}
+
+// A server that trickles its greeting a byte at a time cannot stretch the
+// wait: a reply's wait counts from the connect or the command, not from its
+// last byte.
+TEST_F(SmtpClientTest, ATricklingServerTimesOutCountedFromTheCommand) {
+  environment.waitLimit = 250ms;
+  Script script = {ScriptedSmtpServer::SayInPackets({"2", "2", "0", " ", "h", "i", "\r\n"})};
+  const Script accepting = ScriptedSmtpServer::Accepting();
+  script.insert(script.end(), accepting.begin() + 1, accepting.end());
+  ScriptedSmtpServer server(script);
+  EXPECT_EQ(Send(server.address()), 0);
+  EXPECT_THAT(Entries(), ::testing::Contains(kTimedOut));
 }
 
 // Random server replies at every step: whatever arrives, the client neither
