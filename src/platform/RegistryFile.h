@@ -40,8 +40,8 @@ class RegistryKey {
   bool writable_ = false;
 };
 
-// The registry, kept in a REGEDIT4 text file (CP932). Each operation behaves
-// like its Windows counterpart and returns a Windows result code. Reads see
+// The registry, kept in a REGEDIT4 text file (CP932). Each operation opens,
+// queries, creates or sets as a registry does and returns its result code. Reads see
 // the file as it is now. Every change is one locked read-modify-write: under
 // an exclusive lock on a lock file beside it the file is read again, changed,
 // written to a temporary file in the same folder, flushed to disk and renamed

@@ -186,8 +186,8 @@ int ToInt(std::string_view decimal) {
   return value;
 }
 
-// The store counts these as success, as the program always has: a key or
-// value that "was not found" while being written is taken as written.
+// A key or value that "was not found" while being written is taken as
+// written: only a real refusal deserves a box.
 bool CountsAsSuccess(long result) {
   return result == kErrorSuccess || result == kErrorFileNotFound || result == kErrorInvalidHandle;
 }
