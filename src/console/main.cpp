@@ -129,7 +129,12 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
 
   AppSettings settings;
   RegistryFile registry;
-  LoadSettings(settings, registry);
+  const SettingsLoadOutcome loaded = LoadSettings(settings, registry);
+  // A file named by TARNWICK_REGISTRY that is missing is most likely a typo.
+  const bool named = std::getenv("TARNWICK_REGISTRY") != nullptr;
+  if (loaded.IsFault() || (named && loaded.state == RegistryFileState::Missing)) {
+    prompt.Show(loaded.message, Text(Msg::CaptionCaution), PromptIcon::Exclamation);
+  }
 
   ListReadResult list = ReadListFile(listFile, prompt);
   if (!list.ok()) return 1;

@@ -52,6 +52,21 @@ constexpr Entry kCatalogue[] = {
 
     // Settings store
     {Msg::RegistryAccessFailed, "ﾚｼﾞｽﾄﾘにｱｸｾｽできませんでした。"},
+    {Msg::RegistryMissing, "設定ファイル %1 は存在しません。既定の設定で監視します。"},
+    {Msg::RegistryNotRegular,
+     "%1 は通常のファイルではない（フォルダ、FIFO、デバイスなど）ため、設定を読み込めません。"
+     "既定の設定で続けます。"},
+    {Msg::RegistryUnreadable,
+     "設定ファイル %1 を読み込めませんでした（%2）。既定の設定で続けます。"
+     "このファイルは上書きしません。"},
+    {Msg::RegistryNotRegistry,
+     "%1 はレジストリファイル（REGEDIT4 形式）ではないため、設定を読み込めません。"
+     "既定の設定で続けます。このファイルは上書きしません。"},
+    {Msg::RegistryReplaceBad,
+     "設定ファイル %1 は読み込めなかったため、既定の設定で起動しています。\n"
+     "現在の設定でこのファイルを置き換えますか。元のファイルは %2 として残します。"},
+    {Msg::RegistryCannotReplace,
+     "%1 は通常のファイルではない（フォルダ、FIFO、デバイスなど）ため、設定を保存できません。"},
     {Msg::DefaultDownMsgJp, "(%t)%s(%c)(%i)は応答がありませんでした。"},
     {Msg::DefaultDownMsgUs, "(%t)%s(%c)(%i) timeout."},
     {Msg::DefaultRestoreMsgJp, "(%t)%s(%c)(%i)は復帰しました。"},
@@ -120,6 +135,15 @@ constexpr Entry kCatalogue[] = {
      "%1 行目のコンピュータ「%2」の「%3」にカンマまたは改行が含まれているため、"
      "コンピュータリストファイルに保存できません。"},
     {Msg::ListColumnNumber, "%1 列目"},
+    {Msg::ListFileNotRegular,
+     "%1 は通常のファイルではない（フォルダ、FIFO、デバイスなど）ため、読み込めません。"},
+    {Msg::ListTooManyRows,
+     "このファイルには %1 台を超えるコンピュータが記録されているため、読み込めません。"},
+    {Msg::ListFieldTooLong,
+     "このファイルの %1 台目のコンピュータに %2 バイトを超える項目があるため、読み込めません。"},
+    {Msg::ClipboardIncompleteCharacter,
+     "コンピュータ「%1」の「%2」の末尾に文字として完結していないバイトがあり、"
+     "クリップボードでは正しく運べないため、コピーできません。"},
 
     // Mail session
     {Msg::MailFailed, "「Tarnwick」は、メールの送信に失敗しました。"},
@@ -252,6 +276,22 @@ std::array<std::string, kCount> ConvertAll() {
 const std::string& Text(Msg id) {
   static const std::array<std::string, kCount> texts = ConvertAll();
   return texts[static_cast<std::size_t>(id)];
+}
+
+std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments) {
+  const std::string& pattern = Text(id);
+  std::string out;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+    const auto index = static_cast<std::size_t>(next - '1');
+    if (pattern[i] == '%' && next >= '1' && next <= '9' && index < arguments.size()) {
+      out += *(arguments.begin() + index);
+      ++i;
+    } else {
+      out.push_back(pattern[i]);
+    }
+  }
+  return out;
 }
 
 }  // namespace tarnwick

@@ -23,6 +23,20 @@ inline constexpr long kErrorMoreData = 234;
 
 enum class RegistryRoot { ClassesRoot, CurrentUser, LocalMachine, Users };
 
+// What a look at the registry file found.
+enum class RegistryFileState {
+  Ok,
+  Missing,         // no file yet: every value takes its default
+  NotRegularFile,  // a folder, FIFO or device: never opened for reading
+  Unreadable,      // refused, a failed read, or beyond any settings file's size
+  NotRegistry,     // neither a REGEDIT4 header nor any key that can be read
+};
+
+struct RegistryInspection {
+  RegistryFileState state = RegistryFileState::Ok;
+  int error = 0;  // the errno of an unreadable file, 0 when none is known
+};
+
 // "HKEY_LOCAL_MACHINE" and so on, as the sections of the file name them.
 std::string_view RegistryRootName(RegistryRoot root);
 
@@ -59,6 +73,10 @@ class RegistryFile {
   explicit RegistryFile(std::string path);
 
   const std::string& path() const { return path_; }
+
+  // Whether the file can serve as the registry. Never blocks: a FIFO or a
+  // device is refused from its type, not read.
+  RegistryInspection Inspect() const;
 
   // Opens an existing key for query access: 2 when the file or the key is
   // absent, 5 when the file cannot be read.

@@ -34,23 +34,6 @@ std::string_view WrittenText(const ComputerEntry& row, Field field) {
   return CutCp932(row[field], kWrittenFieldBytes);
 }
 
-// The catalogue text with %1, %2, ... replaced.
-std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments) {
-  const std::string& pattern = Text(id);
-  std::string out;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
-    const auto index = static_cast<std::size_t>(next - '1');
-    if (pattern[i] == '%' && next >= '1' && next <= '9' && index < arguments.size()) {
-      out += *(arguments.begin() + index);
-      ++i;
-    } else {
-      out.push_back(pattern[i]);
-    }
-  }
-  return out;
-}
-
 void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg otherwise) {
   Msg id = otherwise;
   if (error == ENOENT || error == ENOTDIR) id = Msg::ListFileNotFound;

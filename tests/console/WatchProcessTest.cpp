@@ -146,5 +146,26 @@ TEST_F(WatchProcessTest, AnEmptyListIsRefusedWithExitCodeOne) {
       << watch.Stderr();
 }
 
+// The watcher goes on with the defaults, and says so, naming the file.
+TEST_F(WatchProcessTest, AMissingOrForeignRegistryFileIsNamedOnStandardError) {
+  const std::pair<std::optional<std::string>, std::string> cases[] = {
+      {std::nullopt, "は存在しません。既定の設定で監視します。"},
+      {std::string("not a registry\r\n"), "はレジストリファイル（REGEDIT4 形式）ではないため"},
+  };
+  for (const auto& [registry, message] : cases) {
+    TempDir own;  // the watcher is copied into its folder
+    const std::string registryPath = own.File("registry.reg");
+    TempDir::WriteFile(own.File("list.ls2"), "ZNRQ\r\n");
+    if (registry) TempDir::WriteFile(registryPath, *registry);
+    WatchProcess run{own, TARNWICK_WATCH_PATH, {"TARNWICK_REGISTRY=" + registryPath}};
+    ASSERT_TRUE(run.Start({own.File("list.ls2")}));
+    EXPECT_EQ(run.Exited(10s), std::optional<int>(1));
+    EXPECT_NE(run.Stderr().find(registryPath + " " + message), std::string::npos) << run.Stderr();
+    if (registry) {
+      EXPECT_EQ(TempDir::ReadFile(registryPath), *registry);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::test
