@@ -92,7 +92,7 @@ enum class Msg {
 
   // List file
   ListNotThisProgramsFile,  // wrong magic
-  ListInvalidFile,          // over-long field
+  ListInvalidFile,          // not a list file, in general terms
   ListNothingToSave,
   ListSaveBeforeLoad,
   ListAutoStartWithoutPreload,

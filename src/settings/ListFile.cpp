@@ -1,6 +1,7 @@
 #include "settings/ListFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,9 +30,13 @@ bool IsStoredEmpty(Field field) {
          field == Field::LastCheckTime;
 }
 
+// A field within the limit goes out byte for byte, even one that ends in a
+// lone lead byte: the file keeps what the row holds. Only a longer one is
+// cut, at a whole character.
 std::string_view WrittenText(const ComputerEntry& row, Field field) {
   if (IsStoredEmpty(field)) return {};
-  return CutCp932(row[field], kWrittenFieldBytes);
+  const std::string_view text = row[field];
+  return text.size() <= kWrittenFieldBytes ? text : CutCp932(text, kWrittenFieldBytes);
 }
 
 void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg otherwise) {
@@ -85,12 +90,21 @@ std::optional<std::string> SeparatorInFields(const std::vector<ComputerEntry>& r
 
 ListReadResult ReadListFile(const std::string& path, UserPrompt& prompt) {
   ListReadResult result;
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  result.status = ListReadStatus::OpenFailed;
+  // A FIFO would block the open until a writer came, and a device may
+  // never end: only a regular file is read.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (!fd.valid()) {
     ShowFileError(prompt, errno, path, Msg::ListFileReadFailed);
-    result.status = ListReadStatus::OpenFailed;
     return result;
   }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    prompt.Show(FormatText(Msg::ListFileNotRegular, {Cp932FromUtf8(path)}), Text(Msg::CaptionError),
+                PromptIcon::Error);
+    return result;
+  }
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   ListFileParser parser;
   if (const int error = FeedFile(fd.get(), parser); error != 0) {
     ShowFileError(prompt, error, path, Msg::ListFileReadFailed);
@@ -107,8 +121,14 @@ ListReadResult ReadListFile(const std::string& path, UserPrompt& prompt) {
       result.status = ListReadStatus::WrongMagic;
       break;
     case ListFileParser::Result::FieldTooLong:
+      ShowCaution(prompt, FormatText(Msg::ListFieldTooLong,
+                                     {std::to_string(parser.FailedRow()),
+                                      std::to_string(ListFileParser::kFieldCapacity)}));
+      result.status = ListReadStatus::InvalidContent;
+      break;
     case ListFileParser::Result::TooManyRows:
-      ShowCaution(prompt, Text(Msg::ListInvalidFile));
+      ShowCaution(prompt,
+                  FormatText(Msg::ListTooManyRows, {std::to_string(ListFileParser::kMaxRows)}));
       result.status = ListReadStatus::InvalidContent;
       break;
   }
