@@ -158,6 +158,9 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
   CCheckThread thread(CheckCycleServices{settings, rows, *notifier, prompt, beeper, clock, sleeper,
                                          RunningLogFolder(), metrics},
                       [&](RunningLog& log) -> std::unique_ptr<AlertSequences> {
+                        log.AddFailureReport([&](std::string_view text) {
+                          prompt.Show(text, Text(Msg::CaptionCaution), PromptIcon::Exclamation);
+                        });
                         auto alerts = std::make_unique<AlertDispatcher>(settings, *notifier, log,
                                                                         sleeper, launcher);
                         if (metrics == nullptr) return alerts;

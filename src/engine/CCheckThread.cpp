@@ -97,7 +97,11 @@ CCheckThread::CCheckThread(CheckCycleServices services, const AlertsFactory& mak
       log_(services_.programDirectory, services_.settings, services_.clock),
       html_(services_.settings, services_.rows, services_.notifier, log_, services_.clock),
       alerts_(makeAlerts ? makeAlerts(log_) : std::make_unique<LogOnlyAlerts>(log_)),
-      exitProcess_(ExitProcessNow) {}
+      exitProcess_(ExitProcessNow) {
+  log_.AddFailureReport([this](std::string_view text) {
+    services_.notifier.WriteEventLog(EventType::Warning, text);
+  });
+}
 
 CCheckThread::~CCheckThread() {
   if (!thread_.joinable()) return;

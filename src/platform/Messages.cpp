@@ -251,6 +251,9 @@ constexpr Entry kCatalogue[] = {
     {Msg::HtmlFailedLog,
      "[エラー]HTMLファイルの生成に失敗しました。イベントログを確認してください。"},
     {Msg::HtmlFailedEvent, "「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。"},
+    {Msg::RunningLogFailed,
+     "「Tarnwick」は、稼働ログ %1 に書き込めませんでした（%2）。"
+     "ログを残さずに監視を続けます。"},
 };
 
 constexpr std::size_t kCount = static_cast<std::size_t>(Msg::Count);

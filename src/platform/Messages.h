@@ -187,6 +187,7 @@ enum class Msg {
   HtmlHeadingByEventlog,
   HtmlFailedLog,
   HtmlFailedEvent,
+  RunningLogFailed,  // %1: the log file, %2: the system's reason
 
   Count
 };
