@@ -60,33 +60,44 @@ bool WaitFor(int fd, short events, const Deadline& deadline) {
   }
 }
 
-UniqueFd ConnectOne(const addrinfo& candidate, const Deadline& deadline) {
+// `refused` tells a refusal apart from silence, for the failure's cause.
+UniqueFd ConnectOne(const addrinfo& candidate, const Deadline& deadline, bool& refused) {
   UniqueFd fd(::socket(candidate.ai_family, candidate.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                        candidate.ai_protocol));
   if (!fd.valid()) return {};
   if (::connect(fd.get(), candidate.ai_addr, candidate.ai_addrlen) == 0) return fd;
+  refused = refused || errno == ECONNREFUSED;
   if (errno != EINPROGRESS) return {};
   if (!WaitFor(fd.get(), POLLOUT, deadline)) return {};
   int error = 0;
   socklen_t length = sizeof error;
-  if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return {};
+  if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+    refused = refused || error == ECONNREFUSED;
+    return {};
+  }
   return fd;
 }
 
-UniqueFd Connect(const std::string& host, int port, const Deadline& deadline) {
+UniqueFd Connect(const std::string& host, int port, const Deadline& deadline,
+                 NetSendResult& cause) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV;
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
-  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) return {};
+  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
+    cause = NetSendResult::NameNotFound;
+    return {};
+  }
   UniqueFd fd;
+  bool refused = false;
   for (const addrinfo* candidate = found; candidate != nullptr && !fd.valid();
        candidate = candidate->ai_next) {
-    fd = ConnectOne(*candidate, deadline);
+    fd = ConnectOne(*candidate, deadline, refused);
   }
   ::freeaddrinfo(found);
+  if (!fd.valid()) cause = refused ? NetSendResult::Refused : NetSendResult::NoAnswer;
   return fd;
 }
 
@@ -193,13 +204,16 @@ std::string EncodedNetbiosName(std::string_view name, unsigned char type) {
   return encoded;
 }
 
-bool RequestSession(int fd, std::string_view called, std::string_view calling,
-                    const Deadline& deadline) {
+// Sent when the session was granted; a missing reply is no answer, any
+// other reply a refusal of the message.
+NetSendResult RequestSession(int fd, std::string_view called, std::string_view calling,
+                             const Deadline& deadline) {
   const std::string names = EncodedNetbiosName(called, kNameTypeMessenger) +
                             EncodedNetbiosName(calling, kNameTypeWorkstation);
-  if (!SendAll(fd, NbssFrame(kNbssSessionRequest, names), deadline)) return false;
+  if (!SendAll(fd, NbssFrame(kNbssSessionRequest, names), deadline)) return NetSendResult::NoAnswer;
   const auto reply = ReceivePacket(fd, deadline);
-  return reply && reply->type == kNbssPositiveResponse;
+  if (!reply) return NetSendResult::NoAnswer;
+  return reply->type == kNbssPositiveResponse ? NetSendResult::Sent : NetSendResult::NotAccepted;
 }
 
 // One SMB1 request and its reply over the session.
@@ -350,22 +364,29 @@ bool NetMessenger::IsAcceptableRecipient(std::string_view recipient) {
 }
 
 bool NetMessenger::Send(std::string_view recipient, std::string_view text) const {
-  if (!IsAcceptableRecipient(recipient)) return false;
-  if (Utf16Length(text) > kMaxTextUnits) return false;
+  return Deliver(recipient, text) == NetSendResult::Sent;
+}
+
+NetSendResult NetMessenger::Deliver(std::string_view recipient, std::string_view text) const {
+  if (!IsAcceptableRecipient(recipient)) return NetSendResult::Unsendable;
+  if (Utf16Length(text) > kMaxTextUnits) return NetSendResult::Unsendable;
 
   const Deadline deadline(options_.timeout);
   const std::string host = options_.address.empty() ? std::string(recipient) : options_.address;
-  UniqueFd connection = Connect(host, options_.port, deadline);
-  if (!connection.valid()) return false;
+  NetSendResult cause = NetSendResult::NoAnswer;
+  UniqueFd connection = Connect(host, options_.port, deadline, cause);
+  if (!connection.valid()) return cause;
 
   std::string sender = options_.sender.empty() ? LocalComputerName() : options_.sender;
   sender = std::string(CutCp932(sender, kNetbiosNameLength));
   const bool session = options_.sessionRequest.value_or(options_.port == 139);
-  if (session && !RequestSession(connection.get(), recipient, sender, deadline)) {
-    return false;
+  if (session) {
+    const NetSendResult granted = RequestSession(connection.get(), recipient, sender, deadline);
+    if (granted != NetSendResult::Sent) return granted;
   }
   SmbExchange smb(connection.get(), deadline);
-  return SendMessage(smb, sender, recipient, text);
+  return SendMessage(smb, sender, recipient, text) ? NetSendResult::Sent
+                                                   : NetSendResult::NotAccepted;
 }
 
 }  // namespace tarnwick
