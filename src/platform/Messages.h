@@ -106,6 +106,8 @@ enum class Msg {
   ListFieldHasSeparator,         // %1: row number, %2: computer name, %3: column
   ListColumnNumber,              // %1: column number, for columns without a heading
   ListFileNotRegular,            // %1: the path
+  SaveCopyKept,                  // %1: the copy of the previous content
+  LoadCopyExists,                // %1: the path, %2: the copy of the content before
   ListTooManyRows,               // %1: the most rows a file may hold
   ListFieldTooLong,              // %1: row number, %2: the field limit in bytes
   ClipboardIncompleteCharacter,  // %1: computer name, %2: column
@@ -155,6 +157,11 @@ enum class Msg {
   AlertNetsendFailedEvent,
   AlertNetsendFailedLog,
   AlertNetsendSent,
+  NetsendCauseUnsendable,
+  NetsendCauseNameNotFound,
+  NetsendCauseRefused,
+  NetsendCauseNoAnswer,
+  NetsendCauseNotAccepted,
   AlertDownProgramLabel,
   AlertRestoreProgramLabel,
   AlertProgramStarting,

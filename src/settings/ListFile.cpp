@@ -39,7 +39,15 @@ std::string_view WrittenText(const ComputerEntry& row, Field field) {
   return text.size() <= kWrittenFieldBytes ? text : CutCp932(text, kWrittenFieldBytes);
 }
 
-void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg otherwise) {
+// Where the content before an unfinished save in place is kept, as a
+// sentence for a message; empty when there is no such copy.
+std::string CopyNote(const std::string& path) {
+  if (!HasInPlaceCopy(path)) return {};
+  return FormatText(Msg::SaveCopyKept, {Cp932FromUtf8(InPlaceCopyPath(path))});
+}
+
+void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg otherwise,
+                   const std::string& note = {}) {
   Msg id = otherwise;
   if (error == ENOENT || error == ENOTDIR) id = Msg::ListFileNotFound;
   if (error == EACCES || error == EPERM || error == EROFS) id = Msg::ListFileAccessDenied;
@@ -47,6 +55,7 @@ void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg o
   std::string text = FormatText(id, {Cp932FromUtf8(path)});
   // The general messages name no cause: add the system's (a full disk, ...).
   if (id == otherwise && error != 0) text += " (" + Cp932FromUtf8(std::strerror(error)) + ")";
+  if (!note.empty()) text += "\n" + note;
   prompt.Show(text, Text(Msg::CaptionError), PromptIcon::Error);
 }
 
@@ -105,6 +114,11 @@ ListReadResult ReadListFile(const std::string& path, UserPrompt& prompt) {
     return result;
   }
   ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  // A save in place that did not finish may have left the file cut short.
+  if (HasInPlaceCopy(path)) {
+    ShowCaution(prompt, FormatText(Msg::LoadCopyExists,
+                                   {Cp932FromUtf8(path), Cp932FromUtf8(InPlaceCopyPath(path))}));
+  }
   ListFileParser parser;
   if (const int error = FeedFile(fd.get(), parser); error != 0) {
     ShowFileError(prompt, error, path, Msg::ListFileReadFailed);
@@ -160,7 +174,7 @@ bool WriteListFile(const std::string& path, const std::vector<ComputerEntry>& ro
   // Atomic where the folder allows it; in place where only the file may be written.
   if (const int error = ReplaceFileContents(path, FormatListFile(rows), Durability::Flushed);
       error != 0) {
-    ShowFileError(prompt, error, path, Msg::ListFileWriteFailed);
+    ShowFileError(prompt, error, path, Msg::ListFileWriteFailed, CopyNote(path));
     return false;
   }
   return true;

@@ -9,6 +9,7 @@
 
 #include "engine/MemoryRows.h"
 #include "platform/CodePage.h"
+#include "platform/FileReplacement.h"
 #include "platform/Messages.h"
 #include "settings/ClipboardRecord.h"
 #include "settings/ListFile.h"
@@ -141,6 +142,25 @@ TEST_F(ListFileTest, ATrailingLeadByteSurvivesTheFileAndIsRefusedByTheClipboard)
             Sjis("コンピュータ「web」の「ダウン時の実行プログラム」に、クリップボードでは"
                  "正しく運べないバイト（文字として完結していないバイトなど）があるため、"
                  "コピーできません。"));
+}
+
+// A copy left by a save in place that did not finish is named when the file
+// is loaded (the load goes on), and a save that succeeds removes it.
+TEST_F(ListFileTest, ALoadNamesTheCopyOfAnUnfinishedSaveInPlace) {
+  test::TempDir state;
+  ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+  ASSERT_TRUE(WriteListFile(path, TwoComputers(), prompt));
+  const std::string copy = InPlaceCopyPath(path);
+  ASSERT_EQ(::mkdir(StateFolder().c_str(), 0700), 0);
+  test::TempDir::WriteFile(copy, "ZNRQ\r\nwhole,,,,,,,,,,,,,,\r\n");
+  EXPECT_TRUE(ReadListFile(path, prompt).ok());
+  ASSERT_EQ(prompt.shown().size(), 1U);
+  EXPECT_EQ(prompt.shown()[0].text,
+            Sjis(path + " の前回の保存は途中で終わった可能性があります。保存する前の内容は " +
+                 copy + " に残してあります。"));
+  ASSERT_TRUE(WriteListFile(path, TwoComputers(), prompt));
+  EXPECT_FALSE(test::TempDir::Exists(copy));
+  ::unsetenv("XDG_STATE_HOME");
 }
 
 TEST_F(ListFileTest, MagicLineRules) {
