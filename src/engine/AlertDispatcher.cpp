@@ -117,8 +117,11 @@ void AlertDispatcher::NetSendStep(std::string_view text, Sequence sequence) {
                   Text(Msg::AlertNetsendNoRecipientLog));
     return;
   }
-  if (!notifier_.SendNetMessage(settings_.NetsendTo, text)) {
-    ReportFailure(Text(Msg::AlertNetsendFailedEvent), Text(Msg::AlertNetsendFailedLog));
+  const NetSendResult sent = notifier_.SendNetMessage(settings_.NetsendTo, text);
+  if (sent != NetSendResult::Sent) {
+    // The event log names the cause; the log line keeps its fixed text.
+    ReportFailure(Text(Msg::AlertNetsendFailedEvent) + NetSendFailureCause(sent),
+                  Text(Msg::AlertNetsendFailedLog));
     return;
   }
   log_.WriteLine(Text(Msg::AlertNetsendSent));

@@ -73,8 +73,8 @@ bool Notifier::WriteEventLog(EventType type, std::string_view text) {
   return eventLog_.Write(type, text);
 }
 
-bool Notifier::SendNetMessage(std::string_view recipient, std::string_view text) {
-  return NetMessenger(NetMessengerOptions::FromEnvironment()).Send(recipient, text);
+NetSendResult Notifier::SendNetMessage(std::string_view recipient, std::string_view text) {
+  return NetMessenger(NetMessengerOptions::FromEnvironment()).Deliver(recipient, text);
 }
 
 int Notifier::SendMail(std::string_view server, std::string_view sender,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/Messages.h"
 #include "platform/UniqueFd.h"
 
 namespace tarnwick {
@@ -319,6 +320,24 @@ bool IsBlankOrControl(unsigned char c) {
 }
 
 }  // namespace
+
+std::string NetSendFailureCause(NetSendResult result) {
+  switch (result) {
+    case NetSendResult::Sent:
+      return {};
+    case NetSendResult::Unsendable:
+      return Text(Msg::NetsendCauseUnsendable);
+    case NetSendResult::NameNotFound:
+      return Text(Msg::NetsendCauseNameNotFound);
+    case NetSendResult::Refused:
+      return Text(Msg::NetsendCauseRefused);
+    case NetSendResult::NoAnswer:
+      return Text(Msg::NetsendCauseNoAnswer);
+    case NetSendResult::NotAccepted:
+      return Text(Msg::NetsendCauseNotAccepted);
+  }
+  return {};
+}
 
 NetMessengerOptions NetMessengerOptions::FromEnvironment() {
   NetMessengerOptions options;

@@ -37,6 +37,10 @@ enum class NetSendResult {
   NotAccepted,   // connected, but the recipient did not take the message
 };
 
+// The catalogue's sentence (CP932) for why a message did not go out; empty
+// for Sent.
+std::string NetSendFailureCause(NetSendResult result);
+
 // The "net send" pop-up: one WinPopup message over the SMB message protocol
 // (SMBsendstrt, SMBsendtxt, SMBsendend), as the Messenger service and
 // Samba's smbd receive it. Texts are CP932, which is the code page the

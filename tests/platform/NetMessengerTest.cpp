@@ -83,7 +83,8 @@ TEST_F(NetMessengerWithPeer, NotifierSendsAsThisComputer) {
   ::setenv("TARNWICK_NETSEND_PORT", std::to_string(peer.port()).c_str(), 1);
   AppSettings settings;
   test::RecordingPrompt prompt;
-  const bool sent = Notifier(settings, prompt).SendNetMessage("ADMINPC", "from the notifier");
+  const bool sent = Notifier(settings, prompt).SendNetMessage("ADMINPC", "from the notifier") ==
+                    NetSendResult::Sent;
   ::unsetenv("TARNWICK_NETSEND_ADDRESS");
   ::unsetenv("TARNWICK_NETSEND_PORT");
   ASSERT_TRUE(sent);
