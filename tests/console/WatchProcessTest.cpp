@@ -128,25 +128,6 @@ TEST_F(WatchProcessTest, RepeatedSigtermEndsInOrder) {
   endedInOrder("SIGTERM twice", started);
 }
 
-TEST_F(WatchProcessTest, ABadListFileGetsItsMessageAndExitCodeOne) {
-  WriteFiles("znrq\r\nloop,127.0.0.1,,PING,,,,,,,,,,,\r\n");
-  ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
-  EXPECT_EQ(watch.Exited(10s), std::optional<int>(1));
-  EXPECT_NE(watch.Stderr().find("このファイルは「Tarnwick」のファイルではありません。"),
-            std::string::npos)
-      << watch.Stderr();
-  EXPECT_EQ(watch.Stdout(), "");
-}
-
-TEST_F(WatchProcessTest, AnEmptyListIsRefusedWithExitCodeOne) {
-  WriteFiles("ZNRQ\r\n");
-  ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
-  EXPECT_EQ(watch.Exited(10s), std::optional<int>(1));
-  EXPECT_NE(watch.Stderr().find("監視するコンピュータを一台以上追加してください。"),
-            std::string::npos)
-      << watch.Stderr();
-}
-
 // The watcher goes on with the defaults and says so, naming the file; a
 // FIFO never holds up its start (stop signals would wait behind it).
 TEST_F(WatchProcessTest, AMissingOrForeignRegistryFileIsNamedOnStandardError) {
@@ -173,6 +154,25 @@ TEST_F(WatchProcessTest, AMissingOrForeignRegistryFileIsNamedOnStandardError) {
       EXPECT_EQ(TempDir::ReadFile(registryPath), *registry);
     }
   }
+}
+
+TEST_F(WatchProcessTest, ABadListFileGetsItsMessageAndExitCodeOne) {
+  WriteFiles("znrq\r\nloop,127.0.0.1,,PING,,,,,,,,,,,\r\n");
+  ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
+  EXPECT_EQ(watch.Exited(10s), std::optional<int>(1));
+  EXPECT_NE(watch.Stderr().find("このファイルは「Tarnwick」のファイルではありません。"),
+            std::string::npos)
+      << watch.Stderr();
+  EXPECT_EQ(watch.Stdout(), "");
+}
+
+TEST_F(WatchProcessTest, AnEmptyListIsRefusedWithExitCodeOne) {
+  WriteFiles("ZNRQ\r\n");
+  ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
+  EXPECT_EQ(watch.Exited(10s), std::optional<int>(1));
+  EXPECT_NE(watch.Stderr().find("監視するコンピュータを一台以上追加してください。"),
+            std::string::npos)
+      << watch.Stderr();
 }
 
 }  // namespace
