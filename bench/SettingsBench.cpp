@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "BenchSupport.h"
@@ -109,6 +110,44 @@ void BM_ParseLargeValue(benchmark::State& state) {
                           static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_ParseLargeValue)->Arg(1 << 14)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+// An 8 MB registry file written by hand or by another tool: many keys, and
+// one key with many values, then the settings themselves at its end. The
+// start-up load must stay linear in the file's size.
+std::string LargeRegistryText(std::size_t sections, std::size_t valuesPerSection) {
+  std::string text = "REGEDIT4\r\n\r\n";
+  for (std::size_t s = 0; s < sections; ++s) {
+    text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other\\Key" + std::to_string(s) + "]\r\n";
+    for (std::size_t v = 0; v < valuesPerSection; ++v)
+      text += "\"Value" + std::to_string(v) + "\"=\"some text of a value\"\r\n";
+    text += "\r\n";
+  }
+  text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVALE\\ZNRQ]\r\n\"CheckInterval\"=dword:00000005\r\n";
+  return text;
+}
+
+void BM_LoadLargeRegistry(benchmark::State& state) {
+  BenchFolder folder;
+  const std::string path = folder.File("registry.reg");
+  const auto sections = static_cast<std::size_t>(state.range(0));
+  const auto values = static_cast<std::size_t>(state.range(1));
+  const std::string text = LargeRegistryText(sections, values);
+  std::ofstream(path, std::ios::binary) << text;
+  for (auto _ : state) {
+    RegistryFile registry(path);  // nothing cached from the last round
+    AppSettings loaded;
+    LoadSettings(loaded, registry);
+    benchmark::DoNotOptimize(loaded);
+  }
+  state.counters["file_MB"] = static_cast<double>(text.size()) / 1e6;
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_LoadLargeRegistry)
+    ->Args({100000, 1})
+    ->Args({1, 200000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace
 }  // namespace tarnwick

@@ -9,6 +9,7 @@
 #include "app/Cp932Text.h"
 #include "app/StopSignalNotifier.h"
 #include "platform/IcmpEcho.h"
+#include "platform/Messages.h"
 #include "platform/ProgramDirectory.h"
 #include "settings/SettingsStore.h"
 
@@ -43,7 +44,9 @@ CTarnwickApp::~CTarnwickApp() = default;
 
 CTarnwickApp::StartResult CTarnwickApp::Start() {
   if (!CheckPlatform()) return {false, kFatalCode};
-  LoadSettings(settings_, registry_);
+  if (const SettingsLoadOutcome loaded = LoadSettings(settings_, registry_); loaded.IsFault()) {
+    prompt_.Show(loaded.message, Text(Msg::CaptionCaution), PromptIcon::Exclamation);
+  }
   // A second copy ends silently, but saves the settings it read, as the
   // exit steps always do.
   if (!lock_.Acquire()) {

@@ -36,9 +36,9 @@ bool MeteredNotifier::WriteEventLog(EventType type, std::string_view text) {
   return written;
 }
 
-bool MeteredNotifier::SendNetMessage(std::string_view recipient, std::string_view text) {
-  const bool sent = Notifier::SendNetMessage(recipient, text);
-  if (sent) metrics_.ChannelSucceeded(AlertChannel::NetSend);
+NetSendResult MeteredNotifier::SendNetMessage(std::string_view recipient, std::string_view text) {
+  const NetSendResult sent = Notifier::SendNetMessage(recipient, text);
+  if (sent == NetSendResult::Sent) metrics_.ChannelSucceeded(AlertChannel::NetSend);
   return sent;
 }
 

@@ -18,7 +18,7 @@ class MeteredNotifier final : public Notifier {
   bool PingProbe(std::string_view address) override;
   bool PortProbe(std::string_view address, int port) override;
   bool WriteEventLog(EventType type, std::string_view text) override;
-  bool SendNetMessage(std::string_view recipient, std::string_view text) override;
+  NetSendResult SendNetMessage(std::string_view recipient, std::string_view text) override;
   int SendMail(std::string_view server, std::string_view sender, std::string_view recipients,
                std::string_view subject, std::string_view body) override;
 

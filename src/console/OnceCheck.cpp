@@ -9,6 +9,7 @@
 
 #include "console/ConsolePrompt.h"
 #include "console/ConsoleRows.h"
+#include "console/ConsoleSettings.h"
 #include "console/OnePassObserver.h"
 #include "console/StopSignals.h"
 #include "console/TerminalBeeper.h"
@@ -77,7 +78,7 @@ int OnceCheck::Run(const std::string& listFile) {
   ConsolePrompt prompt;
   AppSettings settings;
   RegistryFile registry;
-  LoadSettings(settings, registry);
+  LoadConsoleSettings(settings, registry, prompt);
 
   ListReadResult list = ReadListFile(listFile, prompt);
   if (!list.ok() || !CanProbe(list.rows, prompt)) return kNotChecked;

@@ -18,6 +18,7 @@
 
 #include "console/ConsolePrompt.h"
 #include "console/ConsoleRows.h"
+#include "console/ConsoleSettings.h"
 #include "console/MeteredAlerts.h"
 #include "console/MeteredLauncher.h"
 #include "console/MeteredNotifier.h"
@@ -112,7 +113,7 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
 
   AppSettings settings;
   RegistryFile registry;
-  LoadSettings(settings, registry);
+  LoadConsoleSettings(settings, registry, prompt);
 
   ListReadResult list = ReadListFile(listFile, prompt);
   if (!list.ok()) return 1;
@@ -137,6 +138,9 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
       CheckCycleServices{settings, rows, *notifier, prompt, beeper, clock, sleeper,
                          RunningLogFolder(), metrics},
       [&](RunningLog& log, const AppSettings& watchSettings) -> std::unique_ptr<AlertSequences> {
+        log.AddFailureReport([&](std::string_view text) {
+          prompt.Show(text, Text(Msg::CaptionCaution), PromptIcon::Exclamation);
+        });
         auto alerts =
             std::make_unique<AlertDispatcher>(watchSettings, *notifier, log, sleeper, launcher);
         if (metrics == nullptr) return alerts;

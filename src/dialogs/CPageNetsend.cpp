@@ -49,12 +49,16 @@ void CPageNetsend::SendTestMessage() {
   const std::string recipient = FieldText(recipient_, AppSettings::kHostCapacity);
   const std::string text = ToCp932(QStringLiteral("これはテストメッセージです。"));
   Notifier notifier(settings(), prompt());
-  const bool sent =
-      ModalWork::Run(*window(), [&] { return notifier.SendNetMessage(recipient, text); });
+  NetSendResult result = NetSendResult::NoAnswer;
+  const bool sent = ModalWork::Run(*window(), [&] {
+    result = notifier.SendNetMessage(recipient, text);
+    return result == NetSendResult::Sent;
+  });
   if (sent)
     Inform(QStringLiteral("メッセージの送信に成功しました。"));
   else
-    Fail(QStringLiteral("メッセージの送信に失敗しました。"));
+    Fail(QStringLiteral("メッセージの送信に失敗しました。\n") +
+         FromCp932(NetSendFailureCause(result)));
 }
 
 }  // namespace tarnwick

@@ -119,12 +119,15 @@ void AlertDispatcher::NetSendStep(const ComputerEntry& row, std::string_view tex
                   Text(Msg::AlertNetsendNoRecipientLog));
     return;
   }
-  if (!notifier_.SendNetMessage(settings_.NetsendTo, text)) {
+  const NetSendResult sent = notifier_.SendNetMessage(settings_.NetsendTo, text);
+  if (sent != NetSendResult::Sent) {
     if (notifier_.StopGraceEnded()) {
       ReportAbandoned(row, Msg::AlertAbandonedNetsendTail);
       return;
     }
-    ReportFailure(Text(Msg::AlertNetsendFailedEvent), Text(Msg::AlertNetsendFailedLog));
+    // The event log names the cause; the log line keeps its fixed text.
+    ReportFailure(Text(Msg::AlertNetsendFailedEvent) + NetSendFailureCause(sent),
+                  Text(Msg::AlertNetsendFailedLog));
     return;
   }
   log_.WriteLine(Text(Msg::AlertNetsendSent));

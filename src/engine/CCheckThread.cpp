@@ -100,7 +100,11 @@ CCheckThread::CCheckThread(CheckCycleServices services, const AlertsFactory& mak
       html_(settings_, services_.rows, services_.notifier, log_, services_.clock),
       alerts_(makeAlerts ? makeAlerts(log_, settings_) : std::make_unique<LogOnlyAlerts>(log_)),
       exitProcess_(ExitProcessNow),
-      notifierSettings_(&services_.notifier.UseSettings(settings_)) {}
+      notifierSettings_(&services_.notifier.UseSettings(settings_)) {
+  log_.AddFailureReport([this](std::string_view text) {
+    services_.notifier.WriteEventLog(EventType::Warning, text);
+  });
+}
 
 CCheckThread::CCheckThread(CheckCycleServices services, const LogAlertsFactory& makeAlerts)
     : CCheckThread(std::move(services),

@@ -5,8 +5,10 @@
 namespace tarnwick {
 namespace {
 
+// The name takes one byte more than its 128-byte buffer of old: the add
+// dialog accepts 128 bytes, and a name is never cut behind the user's back.
 constexpr std::array<std::size_t, kFieldCount> kReadLimits = {
-    128, 32, 256, 64, 6, 64, 64, 2048, 2048, 2048, 2048, 2048, 64, 2048, 2048};
+    129, 32, 256, 64, 6, 64, 64, 2048, 2048, 2048, 2048, 2048, 64, 2048, 2048};
 
 constexpr std::array<Msg, kFieldCount> kHeadings = {Msg::HeadingComputerName,
                                                     Msg::HeadingIpAddress,

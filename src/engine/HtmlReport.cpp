@@ -170,8 +170,13 @@ void HtmlReport::ReportFailure(int error) {
   if (failureReported_) return;
   failureReported_ = true;
   log_.WriteLine(Text(Msg::HtmlFailedLog));
-  notifier_.WriteEventLog(EventType::Warning,
-                          Text(Msg::HtmlFailedEvent) + "\r\n" + SystemMessage(error));
+  std::string text = Text(Msg::HtmlFailedEvent) + "\r\n" + SystemMessage(error);
+  // A page cut short by a failed write in place: its old content is kept.
+  const std::string page = Utf8FromCp932(settings_.HtmlFile);
+  if (HasInPlaceCopy(page)) {
+    text += "\r\n" + FormatText(Msg::SaveCopyKept, {Cp932FromUtf8(InPlaceCopyPath(page))});
+  }
+  notifier_.WriteEventLog(EventType::Warning, text);
 }
 
 }  // namespace tarnwick

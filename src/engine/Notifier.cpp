@@ -84,11 +84,11 @@ bool Notifier::WriteEventLog(EventType type, std::string_view text) {
   return eventLog_.Write(type, text);
 }
 
-bool Notifier::SendNetMessage(std::string_view recipient, std::string_view text) {
+NetSendResult Notifier::SendNetMessage(std::string_view recipient, std::string_view text) {
   NetMessengerOptions options = NetMessengerOptions::FromEnvironment();
   options.stop = &WatchStopEvent();
   options.stopGrace = options_.stopGrace;
-  return NetMessenger(options).Send(recipient, text);
+  return NetMessenger(options).Deliver(recipient, text);
 }
 
 int Notifier::SendMail(std::string_view server, std::string_view sender,

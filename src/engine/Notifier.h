@@ -7,6 +7,7 @@
 #include "engine/AppSettings.h"
 #include "engine/WatchState.h"
 #include "platform/EventLog.h"
+#include "platform/NetMessenger.h"
 #include "platform/UserPrompt.h"
 
 namespace tarnwick {
@@ -48,7 +49,8 @@ class Notifier {
   virtual std::string RefreshComputerName(std::string_view address);
 
   virtual bool WriteEventLog(EventType type, std::string_view text);
-  virtual bool SendNetMessage(std::string_view recipient, std::string_view text);
+  // Sent, or why the message did not go out.
+  virtual NetSendResult SendNetMessage(std::string_view recipient, std::string_view text);
   // 1 when the mail was delivered, 0 when not (the reasons go to the event log).
   virtual int SendMail(std::string_view server, std::string_view sender,
                        std::string_view recipients, std::string_view subject,

@@ -2,7 +2,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "platform/CodePage.h"
 #include "platform/LocalTime.h"
+#include "platform/Messages.h"
 
 namespace tarnwick {
 namespace {
@@ -32,7 +37,19 @@ void RunningLog::Rotate() {
   // Most often the old file does not exist; that is no failure.
   ::unlink(PathOf(FormatLocalTime(now - kSevenDays, kNamePattern)).c_str());
   file_.reset(std::fopen(PathOf(name).c_str(), "a+"));
+  const int error = errno;
   openName_ = std::move(name);
+  if (!file_) ReportFailure(error);
+}
+
+void RunningLog::ReportFailure(int error) {
+  if (reportedName_ == openName_) return;
+  reportedName_ = openName_;
+  const std::string text = FormatText(
+      Msg::RunningLogFailed,
+      {Cp932FromUtf8(PathOf(openName_)), Cp932FromUtf8(std::strerror(error != 0 ? error : EIO))});
+  for (const FailureReport& report : reports_)
+    report(text);
 }
 
 bool RunningLog::WriteLine(std::string_view text) {
@@ -41,9 +58,14 @@ bool RunningLog::WriteLine(std::string_view text) {
   line += " : ";
   line += text;
   line += "\r\n";
-  std::fwrite(line.data(), 1, line.size(), file_.get());
   // Each line reaches the file at once, so a killed process loses none.
-  std::fflush(file_.get());
+  if (std::fwrite(line.data(), 1, line.size(), file_.get()) != line.size() ||
+      std::fflush(file_.get()) != 0) {
+    const int error = errno;
+    std::clearerr(file_.get());
+    ReportFailure(error);
+    return false;
+  }
   return true;
 }
 

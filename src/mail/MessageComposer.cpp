@@ -31,12 +31,15 @@ bool IsControl(char c) {
   return static_cast<unsigned char>(c) < 0x20;
 }
 
-bool IsLineSeparator(char c) {
-  return c == '\r' || c == '\n' || c == '\t';
-}
+// What separates the recipients of a list, as the RCPT loop reads it.
+constexpr std::string_view kRecipientSeparators{";\r\n\t", 4};
+// RFC 5322 asks for header lines of at most 78 characters.
+constexpr std::size_t kFoldColumn = 78;
 
-bool IsRecipientSeparator(char c) {
-  return c == ';' || IsLineSeparator(c);
+std::string TrimmedBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
 
 // The mailbox address within a sender: "<...>" after a display name, else the
@@ -119,31 +122,24 @@ std::string MessageComposer::PlainHeaderValue(std::string_view value) {
 }
 
 std::string MessageComposer::RecipientsHeaderValue(std::string_view recipients) {
-  std::string kept;
-  kept.reserve(recipients.size());
-  for (char c : recipients) {
-    if (!IsControl(c) || IsLineSeparator(c)) kept += c;
-  }
-
   std::string list;
-  list.reserve(kept.size());
-  for (std::size_t at = 0; at < kept.size();) {
-    if (!IsRecipientSeparator(kept[at])) {
-      list += kept[at++];
-      continue;
+  list.reserve(recipients.size() + recipients.size() / 4);
+  // Where the value starts on its line, after "To: ".
+  std::size_t column = 4;
+  for (std::size_t at = 0; at < recipients.size();) {
+    const std::size_t end =
+        std::min(recipients.find_first_of(kRecipientSeparators, at), recipients.size());
+    const std::string recipient = TrimmedBlanks(PlainHeaderValue(recipients.substr(at, end - at)));
+    at = end + 1;
+    if (recipient.empty()) continue;
+    if (!list.empty()) {
+      // Fold rather than let one line grow past what readers show whole.
+      const bool fold = column + 2 + recipient.size() > kFoldColumn;
+      list += fold ? ",\r\n " : ", ";
+      column = fold ? 1 : column + 2;
     }
-    std::size_t end = at;
-    bool breaksLine = false;
-    while (end < kept.size() && IsRecipientSeparator(kept[end])) {
-      breaksLine = breaksLine || IsLineSeparator(kept[end]);
-      ++end;
-    }
-    if (!breaksLine) {
-      list.append(kept, at, end - at);
-    } else if (at != 0 && end != kept.size()) {
-      list += ';';
-    }
-    at = end;
+    list += recipient;
+    column += recipient.size();
   }
   return list;
 }

@@ -53,11 +53,10 @@ class MessageComposer {
   // line of its own (or stays at the start of its line) instead.
   static std::string EncodedSender(std::string_view sender);
 
-  // The recipient list for the To line. CR, LF and TAB separate recipients
-  // just as ';' does, but they would break the header: each run of
-  // separators holding one of them becomes one ';', and is dropped at
-  // either end. Other control characters are dropped. A list separated by
-  // ';' alone comes out exactly as passed.
+  // The recipient list for the To line: the recipients of the ';'-separated
+  // list (CR, LF and TAB separate them too) joined by ", ", as RFC 5322
+  // asks, so that mail readers show every one; empty recipients and control
+  // characters are dropped, and a long list is folded after a comma.
   static std::string RecipientsHeaderValue(std::string_view recipients);
 
  private:

@@ -296,6 +296,7 @@ int SmtpClient::ReadReply() {
       TraceLines("< ", reply);
       MailTrace::Write("< no reply: " + std::to_string(code));
       ReportMailError(code);
+      replyLost_ = true;
       return kNoReply;
     }
     // Text beyond the store is read and dropped.
@@ -361,12 +362,19 @@ bool SmtpClient::SendMessageText(std::string_view text) {
   return true;
 }
 
-// Always false: the attempt has failed. The server hears QUIT all the same.
+// Always false: the attempt has failed. A server that answered hears QUIT
+// all the same. One that never answered, or went away, has had its cause
+// (time-out, lost connection) reported by ReadReply: a reply code of -1
+// would only hide it, and a QUIT would wait for it again.
 bool SmtpClient::AbortSession(std::string_view text) {
-  std::string entry = Text(Msg::MailAttemptFailed);
-  entry += text;
-  Warn(entry);
-  Warn(CutCp932(storage_.reply, kEventTextLimit));
+  if (!replyLost_) {
+    std::string entry = Text(Msg::MailAttemptFailed);
+    entry += text;
+    Warn(entry);
+  }
+  // What the server said before it fell silent still helps; nothing is no entry.
+  if (!storage_.reply.empty()) Warn(CutCp932(storage_.reply, kEventTextLimit));
+  if (replyLost_) return false;
   SendCommand("QUIT\r\n");
   ReadReply();
   return false;

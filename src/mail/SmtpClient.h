@@ -17,8 +17,8 @@ class connection;
 // delivered.
 //
 // Deliveries are serialised: the working texts live in process-wide storage
-// of fixed capacities (longer arguments are cut, CP932-aware), as one
-// delivery at a time always had it.
+// of fixed capacities (longer arguments are cut, CP932-aware), so only one
+// delivery may run at a time.
 class SmtpClient {
  public:
   // Capacities of the process-wide storage, terminating zero included.
@@ -76,6 +76,8 @@ class SmtpClient {
 
   const MailEnvironment& environment_;
   Storage& storage_;
+  // A reply could not be read: the server is silent or gone.
+  bool replyLost_ = false;
 };
 
 }  // namespace tarnwick

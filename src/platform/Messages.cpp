@@ -63,6 +63,21 @@ constexpr Entry kCatalogue[] = {
 
     // Settings store
     {Msg::RegistryAccessFailed, "ﾚｼﾞｽﾄﾘにｱｸｾｽできませんでした。"},
+    {Msg::RegistryMissing, "設定ファイル %1 は存在しません。既定の設定で監視します。"},
+    {Msg::RegistryNotRegular,
+     "%1 は通常のファイルではない（フォルダ、FIFO、デバイスなど）ため、設定を読み込めません。"
+     "既定の設定で続けます。"},
+    {Msg::RegistryUnreadable,
+     "設定ファイル %1 を読み込めませんでした（%2）。既定の設定で続けます。"
+     "このファイルは上書きしません。"},
+    {Msg::RegistryNotRegistry,
+     "%1 はレジストリファイル（REGEDIT4 形式）ではないため、設定を読み込めません。"
+     "既定の設定で続けます。このファイルは上書きしません。"},
+    {Msg::RegistryReplaceBad,
+     "設定ファイル %1 は読み込めなかったため、既定の設定で起動しています。\n"
+     "現在の設定でこのファイルを置き換えますか。元のファイルは %2 として残します。"},
+    {Msg::RegistryCannotReplace,
+     "%1 は通常のファイルではない（フォルダ、FIFO、デバイスなど）ため、設定を保存できません。"},
     {Msg::DefaultDownMsgJp, "(%t)%s(%c)(%i)は応答がありませんでした。"},
     {Msg::DefaultDownMsgUs, "(%t)%s(%c)(%i) timeout."},
     {Msg::DefaultRestoreMsgJp, "(%t)%s(%c)(%i)は復帰しました。"},
@@ -184,6 +199,18 @@ constexpr Entry kCatalogue[] = {
      "%1 行目のコンピュータ「%2」の「%3」にカンマまたは改行が含まれているため、"
      "コンピュータリストファイルに保存できません。"},
     {Msg::ListColumnNumber, "%1 列目"},
+    {Msg::ListFileNotRegular,
+     "%1 は通常のファイルではない（フォルダ、FIFO、デバイスなど）ため、読み込めません。"},
+    {Msg::SaveCopyKept, "保存する前の内容は %1 に残してあります。"},
+    {Msg::LoadCopyExists,
+     "%1 の前回の保存は途中で終わった可能性があります。保存する前の内容は %2 に残してあります。"},
+    {Msg::ListTooManyRows,
+     "このファイルには %1 台を超えるコンピュータが記録されているため、読み込めません。"},
+    {Msg::ListFieldTooLong,
+     "このファイルの %1 台目のコンピュータに %2 バイトを超える項目があるため、読み込めません。"},
+    {Msg::ClipboardIncompleteCharacter,
+     "コンピュータ「%1」の「%2」に、クリップボードでは正しく運べないバイト"
+     "（文字として完結していないバイトなど）があるため、コピーできません。"},
 
     // Mail session
     {Msg::MailFailed, "「Tarnwick」は、メールの送信に失敗しました。"},
@@ -241,6 +268,11 @@ constexpr Entry kCatalogue[] = {
     {Msg::AlertNetsendFailedLog,
      "[エラー]net send　によるメッセージの送信を試みましたが、メッセージの送信に失敗しました。"},
     {Msg::AlertNetsendSent, "Netsend を送信しました。"},
+    {Msg::NetsendCauseUnsendable, "送信先の名前かメッセージが、送信できる形ではありません。"},
+    {Msg::NetsendCauseNameNotFound, "送信先のコンピュータ名が見つかりません。"},
+    {Msg::NetsendCauseRefused, "送信先のコンピュータに接続を拒否されました。"},
+    {Msg::NetsendCauseNoAnswer, "送信先のコンピュータから応答がありません。"},
+    {Msg::NetsendCauseNotAccepted, "送信先のコンピュータがメッセージを受け付けませんでした。"},
     {Msg::AlertDownProgramLabel, "ダウン検出時のプログラム"},
     {Msg::AlertRestoreProgramLabel, "復帰時のプログラム"},
     {Msg::AlertProgramStarting, "を起動します。"},
@@ -297,6 +329,9 @@ constexpr Entry kCatalogue[] = {
     {Msg::HtmlFailedLog,
      "[エラー]HTMLファイルの生成に失敗しました。イベントログを確認してください。"},
     {Msg::HtmlFailedEvent, "「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。"},
+    {Msg::RunningLogFailed,
+     "「Tarnwick」は、稼働ログ %1 に書き込めませんでした（%2）。"
+     "ログを残さずに監視を続けます。"},
     // Mail submission with TLS and authentication
     {Msg::MailStartTlsNotOffered, "メールサーバがSTARTTLSに対応していません。"},
     {Msg::MailTlsHandshakeFailed, "メールサーバとのTLS接続に失敗しました。%s"},
@@ -332,6 +367,22 @@ std::array<std::string, kCount> ConvertAll() {
 const std::string& Text(Msg id) {
   static const std::array<std::string, kCount> texts = ConvertAll();
   return texts[static_cast<std::size_t>(id)];
+}
+
+std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments) {
+  const std::string& pattern = Text(id);
+  std::string out;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+    const auto index = static_cast<std::size_t>(next - '1');
+    if (pattern[i] == '%' && next >= '1' && next <= '9' && index < arguments.size()) {
+      out += *(arguments.begin() + index);
+      ++i;
+    } else {
+      out.push_back(pattern[i]);
+    }
+  }
+  return out;
 }
 
 }  // namespace tarnwick

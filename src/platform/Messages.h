@@ -1,6 +1,8 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 // The one catalogue of the system's own texts. They are written in UTF-8 in
 // Messages.cpp and handed out in CP932, converted once on first use.
@@ -49,6 +51,12 @@ enum class Msg {
 
   // Settings store
   RegistryAccessFailed,
+  RegistryMissing,        // %1: the path
+  RegistryNotRegular,     // %1: the path
+  RegistryUnreadable,     // %1: the path, %2: the system's reason
+  RegistryNotRegistry,    // %1: the path
+  RegistryReplaceBad,     // %1: the path, %2: the name the old file keeps
+  RegistryCannotReplace,  // %1: the path
   DefaultDownMsgJp,
   DefaultDownMsgUs,
   DefaultRestoreMsgJp,
@@ -107,19 +115,25 @@ enum class Msg {
 
   // List file
   ListNotThisProgramsFile,  // wrong magic
-  ListInvalidFile,          // over-long field
+  ListInvalidFile,          // not a list file, in general terms
   ListNothingToSave,
   ListSaveBeforeLoad,
   ListAutoStartWithoutPreload,
   ListPreloadFailed,
   ListExitWithoutSaving,
   ListFileFilter,
-  ListFileNotFound,       // %1: the path
-  ListFileAccessDenied,   // %1: the path
-  ListFileReadFailed,     // %1: the path
-  ListFileWriteFailed,    // %1: the path
-  ListFieldHasSeparator,  // %1: row number, %2: computer name, %3: column
-  ListColumnNumber,       // %1: column number, for columns without a heading
+  ListFileNotFound,              // %1: the path
+  ListFileAccessDenied,          // %1: the path
+  ListFileReadFailed,            // %1: the path
+  ListFileWriteFailed,           // %1: the path
+  ListFieldHasSeparator,         // %1: row number, %2: computer name, %3: column
+  ListColumnNumber,              // %1: column number, for columns without a heading
+  ListFileNotRegular,            // %1: the path
+  SaveCopyKept,                  // %1: the copy of the previous content
+  LoadCopyExists,                // %1: the path, %2: the copy of the content before
+  ListTooManyRows,               // %1: the most rows a file may hold
+  ListFieldTooLong,              // %1: row number, %2: the field limit in bytes
+  ClipboardIncompleteCharacter,  // %1: computer name, %2: column
 
   // Mail session
   MailFailed,  // 「Tarnwick」は、メールの送信に失敗しました。
@@ -166,6 +180,11 @@ enum class Msg {
   AlertNetsendFailedEvent,
   AlertNetsendFailedLog,
   AlertNetsendSent,
+  NetsendCauseUnsendable,
+  NetsendCauseNameNotFound,
+  NetsendCauseRefused,
+  NetsendCauseNoAnswer,
+  NetsendCauseNotAccepted,
   AlertDownProgramLabel,
   AlertRestoreProgramLabel,
   AlertProgramStarting,
@@ -203,6 +222,7 @@ enum class Msg {
   HtmlHeadingByEventlog,
   HtmlFailedLog,
   HtmlFailedEvent,
+  RunningLogFailed,  // %1: the log file, %2: the system's reason
 
   // Mail submission with TLS and authentication
   MailStartTlsNotOffered,
@@ -220,5 +240,9 @@ enum class Msg {
 
 // The text in CP932.
 const std::string& Text(Msg id);
+
+// The text with %1, %2, ... replaced by `arguments` (CP932); the arguments
+// are not scanned again, so a '%' in a path stays as it is.
+std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments);
 
 }  // namespace tarnwick

@@ -14,6 +14,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/HelperCall.h"
+#include "platform/Messages.h"
 #include "platform/UniqueFd.h"
 
 namespace tarnwick {
@@ -62,26 +63,32 @@ bool WaitFor(int fd, short events, const Deadline& deadline) {
   return deadline.WaitFor(fd, events);
 }
 
-UniqueFd ConnectOne(const addrinfo& candidate, const Deadline& deadline) {
+// `refused` tells a refusal apart from silence, for the failure's cause.
+UniqueFd ConnectOne(const addrinfo& candidate, const Deadline& deadline, bool& refused) {
   UniqueFd fd(::socket(candidate.ai_family, candidate.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                        candidate.ai_protocol));
   if (!fd.valid()) return {};
   if (::connect(fd.get(), candidate.ai_addr, candidate.ai_addrlen) == 0) return fd;
+  refused = refused || errno == ECONNREFUSED;
   if (errno != EINPROGRESS) return {};
   if (!WaitFor(fd.get(), POLLOUT, deadline)) return {};
   int error = 0;
   socklen_t length = sizeof error;
-  if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return {};
+  if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+    refused = refused || error == ECONNREFUSED;
+    return {};
+  }
   return fd;
 }
 
 using AddressList = std::shared_ptr<addrinfo>;
 
 // The resolver has no deadline of its own: it runs on a helper that the
-// exchange's deadline (and a stop) stop waiting for.
-AddressList LookUp(const std::string& host, int port, const Deadline& deadline) {
+// exchange's deadline (and a stop) stop waiting for. Nothing when the wait
+// ended first; an empty list when the name is not known.
+std::optional<AddressList> LookUp(const std::string& host, int port, const Deadline& deadline) {
   const std::string service = std::to_string(port);
-  const auto found = CallOnHelper<AddressList>(
+  return CallOnHelper<AddressList>(
       [host, service] {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
@@ -94,16 +101,26 @@ AddressList LookUp(const std::string& host, int port, const Deadline& deadline) 
       [&deadline](int doneFd) {
         return deadline.WaitFor(doneFd, POLLIN) ? WaitResult::Ready : WaitResult::TimedOut;
       });
-  return found ? *found : AddressList();
 }
 
-UniqueFd Connect(const std::string& host, int port, const Deadline& deadline) {
-  const AddressList found = LookUp(host, port, deadline);
-  UniqueFd fd;
-  for (const addrinfo* candidate = found.get(); candidate != nullptr && !fd.valid();
-       candidate = candidate->ai_next) {
-    fd = ConnectOne(*candidate, deadline);
+UniqueFd Connect(const std::string& host, int port, const Deadline& deadline,
+                 NetSendResult& cause) {
+  const std::optional<AddressList> found = LookUp(host, port, deadline);
+  if (!found) {
+    cause = NetSendResult::NoAnswer;
+    return {};
   }
+  if (!*found) {
+    cause = NetSendResult::NameNotFound;
+    return {};
+  }
+  UniqueFd fd;
+  bool refused = false;
+  for (const addrinfo* candidate = found->get(); candidate != nullptr && !fd.valid();
+       candidate = candidate->ai_next) {
+    fd = ConnectOne(*candidate, deadline, refused);
+  }
+  if (!fd.valid()) cause = refused ? NetSendResult::Refused : NetSendResult::NoAnswer;
   return fd;
 }
 
@@ -210,13 +227,16 @@ std::string EncodedNetbiosName(std::string_view name, unsigned char type) {
   return encoded;
 }
 
-bool RequestSession(int fd, std::string_view called, std::string_view calling,
-                    const Deadline& deadline) {
+// Sent when the session was granted; a missing reply is no answer, any
+// other reply a refusal of the message.
+NetSendResult RequestSession(int fd, std::string_view called, std::string_view calling,
+                             const Deadline& deadline) {
   const std::string names = EncodedNetbiosName(called, kNameTypeMessenger) +
                             EncodedNetbiosName(calling, kNameTypeWorkstation);
-  if (!SendAll(fd, NbssFrame(kNbssSessionRequest, names), deadline)) return false;
+  if (!SendAll(fd, NbssFrame(kNbssSessionRequest, names), deadline)) return NetSendResult::NoAnswer;
   const auto reply = ReceivePacket(fd, deadline);
-  return reply && reply->type == kNbssPositiveResponse;
+  if (!reply) return NetSendResult::NoAnswer;
+  return reply->type == kNbssPositiveResponse ? NetSendResult::Sent : NetSendResult::NotAccepted;
 }
 
 // One SMB1 request and its reply over the session.
@@ -323,6 +343,24 @@ bool IsBlankOrControl(unsigned char c) {
 
 }  // namespace
 
+std::string NetSendFailureCause(NetSendResult result) {
+  switch (result) {
+    case NetSendResult::Sent:
+      return {};
+    case NetSendResult::Unsendable:
+      return Text(Msg::NetsendCauseUnsendable);
+    case NetSendResult::NameNotFound:
+      return Text(Msg::NetsendCauseNameNotFound);
+    case NetSendResult::Refused:
+      return Text(Msg::NetsendCauseRefused);
+    case NetSendResult::NoAnswer:
+      return Text(Msg::NetsendCauseNoAnswer);
+    case NetSendResult::NotAccepted:
+      return Text(Msg::NetsendCauseNotAccepted);
+  }
+  return {};
+}
+
 NetMessengerOptions NetMessengerOptions::FromEnvironment() {
   NetMessengerOptions options;
   if (const char* address = std::getenv("TARNWICK_NETSEND_ADDRESS"); address != nullptr) {
@@ -367,22 +405,29 @@ bool NetMessenger::IsAcceptableRecipient(std::string_view recipient) {
 }
 
 bool NetMessenger::Send(std::string_view recipient, std::string_view text) const {
-  if (!IsAcceptableRecipient(recipient)) return false;
-  if (Utf16Length(text) > kMaxTextUnits) return false;
+  return Deliver(recipient, text) == NetSendResult::Sent;
+}
+
+NetSendResult NetMessenger::Deliver(std::string_view recipient, std::string_view text) const {
+  if (!IsAcceptableRecipient(recipient)) return NetSendResult::Unsendable;
+  if (Utf16Length(text) > kMaxTextUnits) return NetSendResult::Unsendable;
 
   const Deadline deadline(options_);
   const std::string host = options_.address.empty() ? std::string(recipient) : options_.address;
-  UniqueFd connection = Connect(host, options_.port, deadline);
-  if (!connection.valid()) return false;
+  NetSendResult cause = NetSendResult::NoAnswer;
+  UniqueFd connection = Connect(host, options_.port, deadline, cause);
+  if (!connection.valid()) return cause;
 
   std::string sender = options_.sender.empty() ? LocalComputerName() : options_.sender;
   sender = std::string(CutCp932(sender, kNetbiosNameLength));
   const bool session = options_.sessionRequest.value_or(options_.port == 139);
-  if (session && !RequestSession(connection.get(), recipient, sender, deadline)) {
-    return false;
+  if (session) {
+    const NetSendResult granted = RequestSession(connection.get(), recipient, sender, deadline);
+    if (granted != NetSendResult::Sent) return granted;
   }
   SmbExchange smb(connection.get(), deadline);
-  return SendMessage(smb, sender, recipient, text);
+  return SendMessage(smb, sender, recipient, text) ? NetSendResult::Sent
+                                                   : NetSendResult::NotAccepted;
 }
 
 }  // namespace tarnwick

@@ -33,6 +33,20 @@ struct NetMessengerOptions {
   static NetMessengerOptions FromEnvironment();
 };
 
+// How a net send ended.
+enum class NetSendResult {
+  Sent,
+  Unsendable,    // a recipient or text that cannot go out; nothing was sent
+  NameNotFound,  // the recipient's name is in neither the hosts file nor DNS
+  Refused,       // nothing listens on the recipient's message port
+  NoAnswer,      // no answer within the time-out, or the computer is unreachable
+  NotAccepted,   // connected, but the recipient did not take the message
+};
+
+// The catalogue's sentence (CP932) for why a message did not go out; empty
+// for Sent.
+std::string NetSendFailureCause(NetSendResult result);
+
 // The "net send" pop-up: one WinPopup message over the SMB message protocol
 // (SMBsendstrt, SMBsendtxt, SMBsendend), as the Messenger service and
 // Samba's smbd receive it. Texts are CP932, which is the code page the
@@ -49,6 +63,8 @@ class NetMessenger {
   // nothing sent) a recipient or text beyond the limits and a recipient
   // that is empty, starts with '-' or holds blanks or control characters.
   bool Send(std::string_view recipient, std::string_view text) const;
+  // The same, saying why a message did not go out.
+  NetSendResult Deliver(std::string_view recipient, std::string_view text) const;
 
   static bool IsAcceptableRecipient(std::string_view recipient);
   // UTF-16 code units of a CP932 text.

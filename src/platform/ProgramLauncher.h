@@ -8,8 +8,10 @@
 
 namespace tarnwick {
 
-// Starts a program from a Windows-style command line and never waits for it,
-// with the result codes that alert programs have always reported.
+// Starts a program from a command line with Windows-style quoting and never
+// waits for it. Its result codes are the ones the alert log and the event
+// log name: 2 file not found, 3 path not found, 11 not an executable, 0 out
+// of resources, above 31 started.
 class ProgramLauncher {
  public:
   // Any code above 31 means the program was started.

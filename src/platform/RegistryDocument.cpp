@@ -69,6 +69,19 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The form in which SameName compares: equal folds, equal names.
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  for (std::size_t i = 0; i < folded.size(); ++i) {
+    if (IsCp932LeadByte(Byte(folded[i])) && i + 1 < folded.size()) {
+      ++i;
+    } else {
+      folded[i] = AsciiLower(folded[i]);
+    }
+  }
+  return folded;
+}
+
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && SameName(s.substr(0, prefix.size()), prefix);
 }
@@ -348,11 +361,11 @@ RegistryDocument RegistryDocument::Parse(std::string_view text) {
         if (Section* existing = document.FindSection(*path)) {
           current = static_cast<std::size_t>(existing - document.sections_.data());
         } else {
-          document.sections_.push_back(Section{true, std::move(*path), {}, {}});
+          document.AppendSection(Section{true, std::move(*path), {}, {}, {}});
           current = document.sections_.size() - 1;
         }
       } else {
-        document.sections_.push_back(Section{false, {}, std::string(lines[i]), {}});
+        document.AppendSection(Section{false, {}, std::string(lines[i]), {}, {}});
         current = document.sections_.size() - 1;
       }
       ++i;
@@ -424,20 +437,23 @@ std::string RegistryDocument::Serialize() const {
 }
 
 RegistryDocument::Section* RegistryDocument::FindSection(std::string_view path) {
-  for (Section& section : sections_) {
-    if (section.readable && SameName(section.path, path)) return &section;
-  }
-  return nullptr;
+  const auto found = sectionIndex_.find(Folded(path));
+  return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
 }
 
 const RegistryDocument::Section* RegistryDocument::FindSection(std::string_view path) const {
-  for (const Section& section : sections_) {
-    if (section.readable && SameName(section.path, path)) return &section;
-  }
-  return nullptr;
+  const auto found = sectionIndex_.find(Folded(path));
+  return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
+}
+
+RegistryDocument::Section& RegistryDocument::AppendSection(Section section) {
+  if (section.readable) sectionIndex_.emplace(Folded(section.path), sections_.size());
+  sections_.push_back(std::move(section));
+  return sections_.back();
 }
 
 bool RegistryDocument::HasKey(std::string_view path) const {
+  if (FindSection(path) != nullptr) return true;
   for (const Section& section : sections_) {
     if (section.readable && (SameName(section.path, path) || IsBelow(section.path, path))) {
       return true;
@@ -449,7 +465,7 @@ bool RegistryDocument::HasKey(std::string_view path) const {
 bool RegistryDocument::AddKey(std::string_view path) {
   if (FindSection(path) != nullptr) return false;
   if (sections_.empty()) sections_.emplace_back();
-  sections_.push_back(Section{true, std::string(path), {}, {}});
+  AppendSection(Section{true, std::string(path), {}, {}, {}});
   return true;
 }
 
@@ -457,10 +473,8 @@ const RegistryValue* RegistryDocument::FindValue(std::string_view keyPath,
                                                  std::string_view name) const {
   const Section* section = FindSection(keyPath);
   if (section == nullptr) return nullptr;
-  for (const Item& item : section->items) {
-    if (item.readable && SameName(item.name, name)) return &item.value;
-  }
-  return nullptr;
+  const auto found = section->itemIndex.find(Folded(name));
+  return found == section->itemIndex.end() ? nullptr : &section->items[found->second].value;
 }
 
 bool RegistryDocument::SetValue(std::string_view keyPath, std::string_view name,
@@ -479,11 +493,10 @@ bool RegistryDocument::SetValue(std::string_view keyPath, std::string_view name,
 void RegistryDocument::AddItem(Section& section, Item item) {
   if (item.readable) {
     // A later line of the same name wins, as it would on import.
-    for (Item& existing : section.items) {
-      if (existing.readable && SameName(existing.name, item.name)) {
-        existing.value = std::move(item.value);
-        return;
-      }
+    const auto [found, added] = section.itemIndex.emplace(Folded(item.name), section.items.size());
+    if (!added) {
+      section.items[found->second].value = std::move(item.value);
+      return;
     }
   }
   section.items.push_back(std::move(item));

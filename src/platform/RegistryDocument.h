@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tarnwick {
@@ -62,18 +63,24 @@ class RegistryDocument {
     RegistryValue value;
     std::vector<std::string> rawLines;  // when not readable
   };
+  // Names folded as they compare (ASCII case ignored), so that finding a key
+  // or a value costs the same in a file of any size.
+  using Index = std::unordered_map<std::string, std::size_t>;
   struct Section {
     bool readable = false;  // false for lines before any key and for a damaged header
     std::string path;
     std::string rawHeader;  // when not readable; empty for the lines before any key
     std::vector<Item> items;
+    Index itemIndex;  // readable items by folded name
   };
 
   Section* FindSection(std::string_view path);
   const Section* FindSection(std::string_view path) const;
+  Section& AppendSection(Section section);
   void AddItem(Section& section, Item item);
 
   std::vector<Section> sections_;  // the first holds the lines before any key
+  Index sectionIndex_;             // readable sections by folded path
 };
 
 // Whether a value name, or a key path, can be written so that it reads back

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -51,17 +52,41 @@ bool ReadAll(int fd, std::string& text) {
   }
 }
 
+// Opening a FIFO for reading waits for a writer, and a device may never
+// end: neither is opened in blocking mode, and the caller checks the type.
+UniqueFd OpenForReading(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!fd.valid()) return fd;
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags != -1) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+bool IsReadableSize(const struct stat& info) {
+  return S_ISREG(info.st_mode) && info.st_size <= kMaxFileSize;
+}
+
 // 0 with the text, 2 when there is no file, 5 when it cannot be read.
 long ReadFileText(const std::string& path, std::string& text, struct stat& info) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd = OpenForReading(path);
   if (!fd.valid()) {
     return errno == ENOENT || errno == ENOTDIR ? kErrorFileNotFound : kErrorAccessDenied;
   }
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileSize) {
-    return kErrorAccessDenied;
-  }
+  if (::fstat(fd.get(), &info) != 0 || !IsReadableSize(info)) return kErrorAccessDenied;
   text.clear();
   return ReadAll(fd.get(), text) ? kErrorSuccess : kErrorAccessDenied;
+}
+
+bool StartsWithRegistryHeader(std::string_view text) {
+  const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
+  std::string_view line = text.substr(0, end);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+    line.remove_suffix(1);
+  return line == "REGEDIT4";
+}
+
+bool IsOnlyBlank(std::string_view text) {
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 }  // namespace
@@ -99,15 +124,34 @@ bool RegistryFile::Signature::operator==(const Signature& other) const {
          changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
 }
 
+RegistryInspection RegistryFile::Inspect() const {
+  UniqueFd fd = OpenForReading(path_);
+  if (!fd.valid()) {
+    if (errno == ENOENT || errno == ENOTDIR) return {RegistryFileState::Missing, 0};
+    return {RegistryFileState::Unreadable, errno};
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return {RegistryFileState::Unreadable, errno};
+  if (!S_ISREG(info.st_mode)) return {RegistryFileState::NotRegularFile, 0};
+  if (info.st_size > kMaxFileSize) return {RegistryFileState::Unreadable, EFBIG};
+  std::string text;
+  if (!ReadAll(fd.get(), text)) {
+    const bool tooBig = text.size() > static_cast<std::size_t>(kMaxFileSize);
+    return {RegistryFileState::Unreadable, tooBig ? EFBIG : errno};
+  }
+  if (IsOnlyBlank(text) || StartsWithRegistryHeader(text)) return {};
+  if (RegistryDocument::Parse(text).Entries().empty()) return {RegistryFileState::NotRegistry, 0};
+  return {};
+}
+
 long RegistryFile::Refresh() {
-  UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd = OpenForReading(path_);
   if (!fd.valid()) {
     cacheValid_ = false;
     return errno == ENOENT || errno == ENOTDIR ? kErrorFileNotFound : kErrorAccessDenied;
   }
   struct stat before {};
-  if (::fstat(fd.get(), &before) != 0 || !S_ISREG(before.st_mode) ||
-      before.st_size > kMaxFileSize) {
+  if (::fstat(fd.get(), &before) != 0 || !IsReadableSize(before)) {
     cacheValid_ = false;
     return kErrorAccessDenied;
   }

@@ -23,6 +23,20 @@ inline constexpr long kErrorMoreData = 234;
 
 enum class RegistryRoot { ClassesRoot, CurrentUser, LocalMachine, Users };
 
+// What a look at the registry file found.
+enum class RegistryFileState {
+  Ok,
+  Missing,         // no file yet: every value takes its default
+  NotRegularFile,  // a folder, FIFO or device: never opened for reading
+  Unreadable,      // refused, a failed read, or beyond any settings file's size
+  NotRegistry,     // neither a REGEDIT4 header nor any key that can be read
+};
+
+struct RegistryInspection {
+  RegistryFileState state = RegistryFileState::Ok;
+  int error = 0;  // the errno of an unreadable file, 0 when none is known
+};
+
 // "HKEY_LOCAL_MACHINE" and so on, as the sections of the file name them.
 std::string_view RegistryRootName(RegistryRoot root);
 
@@ -40,8 +54,8 @@ class RegistryKey {
   bool writable_ = false;
 };
 
-// The registry, kept in a REGEDIT4 text file (CP932). Each operation behaves
-// like its Windows counterpart and returns a Windows result code. Reads see
+// The registry, kept in a REGEDIT4 text file (CP932). Each operation opens,
+// queries, creates or sets as a registry does and returns its result code. Reads see
 // the file as it is now. Every change is one locked read-modify-write: under
 // an exclusive lock on a lock file beside it the file is read again, changed,
 // written to a temporary file in the same folder, flushed to disk and renamed
@@ -59,6 +73,10 @@ class RegistryFile {
   explicit RegistryFile(std::string path);
 
   const std::string& path() const { return path_; }
+
+  // Whether the file can serve as the registry. Never blocks: a FIFO or a
+  // device is refused from its type, not read.
+  RegistryInspection Inspect() const;
 
   // Opens an existing key for query access: 2 when the file or the key is
   // absent, 5 when the file cannot be read.

@@ -43,7 +43,7 @@ inline constexpr int kNoData = 11004;
 }  // namespace wsa
 
 // The Winsock number of a POSIX errno value. Values without a Winsock
-// counterpart keep the errno number above 10000, so they still read as
+// number keep the errno number above 10000, so they still read as
 // "some socket error" and never collide with 0.
 int WinsockErrorFromErrno(int error);
 

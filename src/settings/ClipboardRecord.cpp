@@ -1,6 +1,7 @@
 #include "settings/ClipboardRecord.h"
 
 #include "platform/CodePage.h"
+#include "platform/Messages.h"
 
 namespace tarnwick {
 namespace {
@@ -24,6 +25,21 @@ std::string FormatClipboardRecord(const ComputerEntry& row) {
     text += ',';
   }
   return text;
+}
+
+std::optional<std::string> ClipboardRefusal(const ComputerEntry& row) {
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    const auto field = static_cast<Field>(i);
+    if (IsStoredEmpty(field)) continue;
+    const std::string_view text = row[field];
+    if (Cp932FromUtf8(Utf8FromCp932(text)) == text) continue;
+    const std::string column = ColumnHeading(field).empty()
+                                   ? FormatText(Msg::ListColumnNumber, {std::to_string(i + 1)})
+                                   : ColumnHeading(field);
+    return FormatText(Msg::ClipboardIncompleteCharacter,
+                      {CutToReadLimit(Field::ComputerName, row[Field::ComputerName]), column});
+  }
+  return std::nullopt;
 }
 
 std::optional<ComputerEntry> ParseClipboardRecord(std::string_view text) {

@@ -1,6 +1,7 @@
 #include "settings/ListFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,29 +30,24 @@ bool IsStoredEmpty(Field field) {
          field == Field::LastCheckTime;
 }
 
+// A field within the limit goes out byte for byte, even one that ends in a
+// lone lead byte: the file keeps what the row holds. Only a longer one is
+// cut, at a whole character.
 std::string_view WrittenText(const ComputerEntry& row, Field field) {
   if (IsStoredEmpty(field)) return {};
-  return CutCp932(row[field], kWrittenFieldBytes);
+  const std::string_view text = row[field];
+  return text.size() <= kWrittenFieldBytes ? text : CutCp932(text, kWrittenFieldBytes);
 }
 
-// The catalogue text with %1, %2, ... replaced.
-std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments) {
-  const std::string& pattern = Text(id);
-  std::string out;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
-    const auto index = static_cast<std::size_t>(next - '1');
-    if (pattern[i] == '%' && next >= '1' && next <= '9' && index < arguments.size()) {
-      out += *(arguments.begin() + index);
-      ++i;
-    } else {
-      out.push_back(pattern[i]);
-    }
-  }
-  return out;
+// Where the content before an unfinished save in place is kept, as a
+// sentence for a message; empty when there is no such copy.
+std::string CopyNote(const std::string& path) {
+  if (!HasInPlaceCopy(path)) return {};
+  return FormatText(Msg::SaveCopyKept, {Cp932FromUtf8(InPlaceCopyPath(path))});
 }
 
-void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg otherwise) {
+void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg otherwise,
+                   const std::string& note = {}) {
   Msg id = otherwise;
   if (error == ENOENT || error == ENOTDIR) id = Msg::ListFileNotFound;
   if (error == EACCES || error == EPERM || error == EROFS) id = Msg::ListFileAccessDenied;
@@ -59,6 +55,7 @@ void ShowFileError(UserPrompt& prompt, int error, const std::string& path, Msg o
   std::string text = FormatText(id, {Cp932FromUtf8(path)});
   // The general messages name no cause: add the system's (a full disk, ...).
   if (id == otherwise && error != 0) text += " (" + Cp932FromUtf8(std::strerror(error)) + ")";
+  if (!note.empty()) text += "\n" + note;
   prompt.Show(text, Text(Msg::CaptionError), PromptIcon::Error);
 }
 
@@ -102,11 +99,25 @@ std::optional<std::string> SeparatorInFields(const std::vector<ComputerEntry>& r
 
 ListReadResult ReadListFile(const std::string& path, UserPrompt& prompt) {
   ListReadResult result;
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  result.status = ListReadStatus::OpenFailed;
+  // A FIFO would block the open until a writer came, and a device may
+  // never end: only a regular file is read.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (!fd.valid()) {
     ShowFileError(prompt, errno, path, Msg::ListFileReadFailed);
-    result.status = ListReadStatus::OpenFailed;
     return result;
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    prompt.Show(FormatText(Msg::ListFileNotRegular, {Cp932FromUtf8(path)}), Text(Msg::CaptionError),
+                PromptIcon::Error);
+    return result;
+  }
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  // A save in place that did not finish may have left the file cut short.
+  if (HasInPlaceCopy(path)) {
+    ShowCaution(prompt, FormatText(Msg::LoadCopyExists,
+                                   {Cp932FromUtf8(path), Cp932FromUtf8(InPlaceCopyPath(path))}));
   }
   ListFileParser parser;
   if (const int error = FeedFile(fd.get(), parser); error != 0) {
@@ -124,8 +135,14 @@ ListReadResult ReadListFile(const std::string& path, UserPrompt& prompt) {
       result.status = ListReadStatus::WrongMagic;
       break;
     case ListFileParser::Result::FieldTooLong:
+      ShowCaution(prompt, FormatText(Msg::ListFieldTooLong,
+                                     {std::to_string(parser.FailedRow()),
+                                      std::to_string(ListFileParser::kFieldCapacity)}));
+      result.status = ListReadStatus::InvalidContent;
+      break;
     case ListFileParser::Result::TooManyRows:
-      ShowCaution(prompt, Text(Msg::ListInvalidFile));
+      ShowCaution(prompt,
+                  FormatText(Msg::ListTooManyRows, {std::to_string(ListFileParser::kMaxRows)}));
       result.status = ListReadStatus::InvalidContent;
       break;
   }
@@ -157,7 +174,7 @@ bool WriteListFile(const std::string& path, const std::vector<ComputerEntry>& ro
   // Atomic where the folder allows it; in place where only the file may be written.
   if (const int error = ReplaceFileContents(path, FormatListFile(rows), Durability::Flushed);
       error != 0) {
-    ShowFileError(prompt, error, path, Msg::ListFileWriteFailed);
+    ShowFileError(prompt, error, path, Msg::ListFileWriteFailed, CopyNote(path));
     return false;
   }
   return true;

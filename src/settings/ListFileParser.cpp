@@ -53,7 +53,11 @@ bool ListFileParser::BodyByte(char c) {
     if (c == '\n') return true;
   }
   if (IsSeparator(c)) return EndField(c);
-  if (field_.size() >= kFieldCapacity) return Fail(Result::FieldTooLong);
+  if (field_.size() >= kFieldCapacity) {
+    // A name starts its row; any later field belongs to the last row.
+    failedRow_ = rows_.size() + (fieldIndex_ == 0 ? 1 : 0);
+    return Fail(Result::FieldTooLong);
+  }
   field_.push_back(c);
   return true;
 }
@@ -89,7 +93,6 @@ ListFileParser::Result ListFileParser::Finish() {
   // A file shorter than the magic cannot hold it.
   if (stage_ == Stage::Magic) Fail(Result::WrongMagic);
   return failure_;
-  return Result::Ok;
 }
 
 ListFileParser::Result ListFileParser::Parse(std::string_view bytes,

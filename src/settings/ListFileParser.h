@@ -29,6 +29,8 @@ class ListFileParser {
   // separator is dropped.
   Result Finish();
   std::vector<ComputerEntry> TakeRows() { return std::move(rows_); }
+  // The 1-based row that held the field found too long.
+  std::size_t FailedRow() const { return failedRow_; }
 
   // The whole of a file held in memory.
   static Result Parse(std::string_view bytes, std::vector<ComputerEntry>& rows);
@@ -47,6 +49,7 @@ class ListFileParser {
   std::string field_;
   std::size_t fieldIndex_ = 0;
   std::vector<ComputerEntry> rows_;
+  std::size_t failedRow_ = 0;
 };
 
 }  // namespace tarnwick

@@ -1,9 +1,13 @@
 #include "settings/SettingsStore.h"
 
+#include <stdio.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/CodePage.h"
 #include "platform/Messages.h"
@@ -196,14 +200,61 @@ int ToInt(std::string_view decimal) {
   return value;
 }
 
-// The store counts these as success, as the program always has: a key or
-// value that "was not found" while being written is taken as written.
+// A key or value that "was not found" while being written is taken as
+// written: only a real refusal deserves a box.
 bool CountsAsSuccess(long result) {
   return result == kErrorSuccess || result == kErrorFileNotFound || result == kErrorInvalidHandle;
 }
 
 void ShowAccessFailure(UserPrompt& prompt, Msg caption) {
   prompt.Show(Text(Msg::RegistryAccessFailed), Text(caption), PromptIcon::Error, PromptButtons::Ok);
+}
+
+std::string LoadMessage(const RegistryFile& registry, const RegistryInspection& seen) {
+  const std::string path = Cp932FromUtf8(registry.path());
+  switch (seen.state) {
+    case RegistryFileState::Ok:
+      return {};
+    case RegistryFileState::Missing:
+      return FormatText(Msg::RegistryMissing, {path});
+    case RegistryFileState::NotRegularFile:
+      return FormatText(Msg::RegistryNotRegular, {path});
+    case RegistryFileState::Unreadable:
+      return FormatText(Msg::RegistryUnreadable,
+                        {path, Cp932FromUtf8(std::strerror(seen.error != 0 ? seen.error : EIO))});
+    case RegistryFileState::NotRegistry:
+      return FormatText(Msg::RegistryNotRegistry, {path});
+  }
+  return {};
+}
+
+// Whether the save may write the file: a file that could not be read as the
+// registry is replaced only when the user says so, and is kept as NAME.bad.
+bool MayWriteRegistry(RegistryFile& registry, UserPrompt& prompt) {
+  const RegistryInspection seen = registry.Inspect();
+  const std::string path = Cp932FromUtf8(registry.path());
+  switch (seen.state) {
+    case RegistryFileState::Ok:
+    case RegistryFileState::Missing:
+      return true;
+    case RegistryFileState::NotRegularFile:
+      prompt.Show(FormatText(Msg::RegistryCannotReplace, {path}), Text(Msg::CaptionCaution),
+                  PromptIcon::Exclamation);
+      return false;
+    case RegistryFileState::Unreadable:
+    case RegistryFileState::NotRegistry:
+      break;
+  }
+  const std::string bad = BadRegistryPath(registry.path());
+  const PromptAnswer answer =
+      prompt.Show(FormatText(Msg::RegistryReplaceBad, {path, Cp932FromUtf8(bad)}),
+                  Text(Msg::CaptionConfirm), PromptIcon::Question, PromptButtons::YesNo);
+  if (answer != PromptAnswer::Yes) return false;
+  if (::rename(registry.path().c_str(), bad.c_str()) != 0) {
+    ShowAccessFailure(prompt, Msg::CaptionRegistryA01);
+    return false;
+  }
+  return true;
 }
 
 bool WriteValue(RegistryFile& registry, UserPrompt& prompt, std::string_view subkey,
@@ -268,7 +319,12 @@ bool WriteSettingValue(RegistryFile& registry, UserPrompt& prompt, std::string_v
   return WriteValue(registry, prompt, subkey, name, kRegSz, data, Msg::CaptionRegistryA03);
 }
 
-void LoadSettings(AppSettings& settings, RegistryFile& registry) {
+std::string BadRegistryPath(const std::string& path) {
+  return path + ".bad";
+}
+
+SettingsLoadOutcome LoadSettings(AppSettings& settings, RegistryFile& registry) {
+  const RegistryInspection seen = registry.Inspect();
   for (const Field& field : kFields) {
     std::string buffer;
     if (field.number != nullptr) {
@@ -282,9 +338,11 @@ void LoadSettings(AppSettings& settings, RegistryFile& registry) {
           read ? std::string(CutCp932(buffer, field.capacity)) : DefaultText(field);
     }
   }
+  return {seen.state, LoadMessage(registry, seen)};
 }
 
 void SaveSettings(const AppSettings& settings, RegistryFile& registry, UserPrompt& prompt) {
+  if (!MayWriteRegistry(registry, prompt)) return;
   for (std::size_t index : kSaveIndices) {
     const Field& field = kFields[index];
     if (field.number != nullptr) {

@@ -36,12 +36,32 @@ bool WriteSettingValue(RegistryFile& registry, UserPrompt& prompt, std::string_v
 bool WriteSettingValue(RegistryFile& registry, UserPrompt& prompt, std::string_view subkey,
                        std::string_view name, std::string_view text);
 
+// What loading found of the registry file, for the front end to tell.
+struct SettingsLoadOutcome {
+  RegistryFileState state = RegistryFileState::Ok;
+  // CP932, naming the file; empty when the file was read.
+  std::string message;
+
+  // A file that is there but could not serve: the user should hear of it.
+  bool IsFault() const {
+    return state != RegistryFileState::Ok && state != RegistryFileState::Missing;
+  }
+};
+
 // Fills every field from the registry; a value that cannot be read takes its
-// default. A text longer than its field's capacity is cut to it.
-void LoadSettings(AppSettings& settings, RegistryFile& registry);
+// default. A text longer than its field's capacity is cut to it. A registry
+// file that is not a regular file is never opened for reading, so loading
+// cannot block (a FIFO would wait for a writer while stop signals queue up).
+SettingsLoadOutcome LoadSettings(AppSettings& settings, RegistryFile& registry);
 
 // Writes every field; each failure shows its message box and the remaining
-// values are still written.
+// values are still written. A registry file that exists but cannot be read
+// as one is never replaced silently: the user is asked first, and on yes the
+// old file is kept as NAME.bad; on no nothing is written. One that is not a
+// regular file is never written.
 void SaveSettings(const AppSettings& settings, RegistryFile& registry, UserPrompt& prompt);
+
+// The name a replaced unreadable registry file keeps: "PATH.bad".
+std::string BadRegistryPath(const std::string& path);
 
 }  // namespace tarnwick

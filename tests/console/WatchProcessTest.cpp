@@ -2,6 +2,7 @@
 // rows, with a registry file, a list file and a real syslog socket.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdint>
@@ -126,6 +127,34 @@ TEST_F(WatchProcessTest, RepeatedSigtermEndsInOrder) {
   ASSERT_TRUE(watch.WaitForOutput({"監視を終了しました。"}, 20s)) << watch.Stderr();
   watch.Signal(SIGTERM);
   endedInOrder("SIGTERM twice", started);
+}
+
+// The watcher goes on with the defaults and says so, naming the file; a
+// FIFO never holds up its start (stop signals would wait behind it).
+TEST_F(WatchProcessTest, AMissingOrForeignRegistryFileIsNamedOnStandardError) {
+  constexpr const char* kFifo = "<fifo>";
+  const std::pair<std::optional<std::string>, std::string> cases[] = {
+      {std::nullopt, "は存在しません。既定の設定で監視します。"},
+      {std::string("not a registry\r\n"), "はレジストリファイル（REGEDIT4 形式）ではないため"},
+      {std::string(kFifo), "は通常のファイルではない（フォルダ、FIFO、デバイスなど）ため"},
+  };
+  for (const auto& [registry, message] : cases) {
+    TempDir own;  // the watcher is copied into its folder
+    const std::string registryPath = own.File("registry.reg");
+    TempDir::WriteFile(own.File("list.ls2"), "ZNRQ\r\n");
+    if (registry == kFifo) {
+      ASSERT_EQ(::mkfifo(registryPath.c_str(), 0600), 0);
+    } else if (registry) {
+      TempDir::WriteFile(registryPath, *registry);
+    }
+    WatchProcess run{own, TARNWICK_WATCH_PATH, {"TARNWICK_REGISTRY=" + registryPath}};
+    ASSERT_TRUE(run.Start({own.File("list.ls2")}));
+    EXPECT_EQ(run.Exited(10s), std::optional<int>(1));
+    EXPECT_NE(run.Stderr().find(registryPath + " " + message), std::string::npos) << run.Stderr();
+    if (registry && registry != kFifo) {
+      EXPECT_EQ(TempDir::ReadFile(registryPath), *registry);
+    }
+  }
 }
 
 TEST_F(WatchProcessTest, ABadListFileGetsItsMessageAndExitCodeOne) {

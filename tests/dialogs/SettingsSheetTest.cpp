@@ -234,6 +234,21 @@ class SettingsSheetTest : public QObject {
              QStringLiteral("Tarnwick テストメール|これはTarnwick のテストメールです。"));
   }
 
+  // A failed test message says why: here nothing listens on the port.
+  void testNetSendFailureNamesItsCause() {
+    const int port = test::SambaServer::UnusedPort();
+    QVERIFY(port != 0);
+    auto* netsend = Open<CPageNetsend>(kNetsend);
+    ::setenv("TARNWICK_NETSEND_ADDRESS", "127.0.0.1", 1);
+    ::setenv("TARNWICK_NETSEND_PORT", std::to_string(port).c_str(), 1);
+    netsend->recipientEdit()->setText(QStringLiteral("ADMINPC"));
+    netsend->testButton()->click();
+    ::unsetenv("TARNWICK_NETSEND_ADDRESS");
+    ::unsetenv("TARNWICK_NETSEND_PORT");
+    QCOMPARE(Boxes(), QStringList{QStringLiteral("エラー|メッセージの送信に失敗しました。\n"
+                                                 "送信先のコンピュータに接続を拒否されました。")});
+  }
+
   void testNetSendReachesARealSmbd() {
     if (NeedsRoot()) QSKIP("needs root (runs in CI)");
     test::SambaServer peer;

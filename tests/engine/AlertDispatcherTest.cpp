@@ -225,7 +225,7 @@ TEST_F(AlertDispatcherTest, NetSendWithoutRecipientHasItsOwnTextPerSequence) {
 }
 
 TEST_F(AlertDispatcherTest, FailedChannelsAreReportedAndTheSequenceGoesOn) {
-  notifier.netSendResult = false;
+  notifier.netSendResult = NetSendResult::NoAnswer;
   notifier.mailResult = 0;
   notifier.eventLogResult = false;
   launcher.code = ProgramLauncher::kFileNotFound;
@@ -244,6 +244,10 @@ TEST_F(AlertDispatcherTest, FailedChannelsAreReportedAndTheSequenceGoesOn) {
                           "[エラー]イベントログへの書き込みに失敗しました。"));
   EXPECT_THAT(notifier.Channels(),
               ElementsAre("netsend", "event", "event", "mail", "event", "event"));
+  // The entry names why the message did not go out.
+  EXPECT_EQ(notifier.calls[1].arguments[0],
+            "「Tarnwick」は、net send　によるメッセージの送信を試みましたが、"
+            "メッセージの送信に失敗しました。送信先のコンピュータから応答がありません。");
 }
 
 TEST_F(AlertDispatcherTest, ProgramFailuresMapToTheirMessages) {

@@ -30,7 +30,7 @@ class CallRecordingNotifier final : public Notifier {
     calls.push_back({"event", clock_.Now(), type, {Utf8FromCp932(text)}});
     return eventLogResult;
   }
-  bool SendNetMessage(std::string_view recipient, std::string_view text) override {
+  NetSendResult SendNetMessage(std::string_view recipient, std::string_view text) override {
     calls.push_back({"netsend", clock_.Now(), {}, {std::string(recipient), Utf8FromCp932(text)}});
     return netSendResult;
   }
@@ -53,7 +53,7 @@ class CallRecordingNotifier final : public Notifier {
 
   std::vector<Call> calls;
   bool eventLogResult = true;
-  bool netSendResult = true;
+  NetSendResult netSendResult = NetSendResult::Sent;
   int mailResult = 1;
 
  private:

@@ -86,6 +86,15 @@ TEST_F(CheckCycleTest, NoBeepWhenBeepingIsOff) {
   EXPECT_EQ(rows.Utf8Field(0, Field::Status), "×");
 }
 
+// The add dialog accepts a 128-byte name; the log gets it whole.
+TEST_F(CheckCycleTest, AMaximalNameReachesTheLogWhole) {
+  AddRow("127.0.0.5", "○");
+  const std::string name(128, 'n');
+  rows.WriteField(0, Field::ComputerName, name);
+  RunPasses(1);
+  EXPECT_NE(LogLines().at(0).find("コンピュータ名=" + name + ":"), std::string::npos);
+}
+
 // ---------------------------------------------------------------------------
 // The inconsistency stop
 

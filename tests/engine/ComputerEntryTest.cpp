@@ -41,13 +41,15 @@ TEST(ComputerEntry, PortTextThatIsNotANumberIsPortZero) {
 }
 
 TEST(ComputerEntry, ReadLimitsCutToTheBufferLessOne) {
-  EXPECT_EQ(CutToReadLimit(Field::ComputerName, std::string(300, 'n')).size(), 127u);
+  // A name keeps the 128 bytes that the add dialog accepts.
+  EXPECT_EQ(CutToReadLimit(Field::ComputerName, std::string(128, 'n')).size(), 128u);
+  EXPECT_EQ(CutToReadLimit(Field::ComputerName, std::string(300, 'n')).size(), 128u);
   EXPECT_EQ(CutToReadLimit(Field::IpAddress, std::string(40, '1')).size(), 31u);
   EXPECT_EQ(CutToReadLimit(Field::Port, "123456").size(), 5u);
   EXPECT_EQ(CutToReadLimit(Field::DownProgram, std::string(5000, 'p')).size(), 2047u);
   // A double-byte character that would straddle the limit is left out whole.
-  const std::string name = std::string(126, 'a') + Cp932FromUtf8("あ");
-  EXPECT_EQ(CutToReadLimit(Field::ComputerName, name), std::string(126, 'a'));
+  const std::string name = std::string(127, 'a') + Cp932FromUtf8("あ");
+  EXPECT_EQ(CutToReadLimit(Field::ComputerName, name), std::string(127, 'a'));
 }
 
 TEST(ComputerEntry, StatusTextsAndHeadings) {

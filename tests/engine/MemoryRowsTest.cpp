@@ -36,7 +36,7 @@ TEST(MemoryRows, ReadsAreCutButStoredTextIsKept) {
   const ComputerEntry page = rows.ReadRowCutTo(0, 2047);
   EXPECT_EQ(page[Field::ComputerName].size(), 200u);
   EXPECT_EQ(page[Field::DownProgram].size(), 2047u);
-  EXPECT_EQ(rows.ReadRow(0)[Field::ComputerName].size(), 127u);
+  EXPECT_EQ(rows.ReadRow(0)[Field::ComputerName].size(), 128u);
   EXPECT_EQ(rows.ReadRowCutTo(1, 2047)[Field::ComputerName], "");
 }
 

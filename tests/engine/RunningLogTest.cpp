@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
 
 #include "engine/RunningLog.h"
 #include "platform/CodePage.h"
@@ -73,11 +77,35 @@ TEST_F(RunningLogTest, NothingIsWrittenWhenOffOrNotOpen) {
   EXPECT_FALSE(log.WriteLine("off"));
 }
 
-TEST_F(RunningLogTest, UnopenableFolderIsSilent) {
+// A log that cannot be opened or written is reported once a day, and the
+// watch goes on without it.
+TEST_F(RunningLogTest, AFolderOrDiskThatFailsIsReportedOnceADay) {
+  std::vector<std::string> reports;
+  const auto record = [&reports](std::string_view text) { reports.push_back(Utf8FromCp932(text)); };
   RunningLog broken(dir.File("missing/folder"), settings, clock);
+  broken.AddFailureReport(record);
   broken.Rotate();
   EXPECT_EQ(broken.openName(), "LOG20070508.log");
   EXPECT_FALSE(broken.WriteLine("lost"));
+  broken.BeginRun();
+  broken.Rotate();  // the same day again: no second report
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0], "「Tarnwick」は、稼働ログ " + dir.File("missing/folder/LOG20070508.log") +
+                            " に書き込めませんでした（No such file or directory）。"
+                            "ログを残さずに監視を続けます。");
+  clock.Set(MakeLocalTime(2007, 5, 9, 0, 0, 1));
+  broken.Rotate();
+  EXPECT_EQ(reports.size(), 2u);
+
+  // A full disk: every write fails, one report.
+  reports.clear();
+  ASSERT_EQ(::symlink("/dev/full", dir.File("LOG20070509.log").c_str()), 0);
+  log.AddFailureReport(record);
+  log.Rotate();
+  EXPECT_FALSE(log.WriteLine("first"));
+  EXPECT_FALSE(log.WriteLine("second"));
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find("No space left on device"), std::string::npos) << reports[0];
 }
 
 }  // namespace

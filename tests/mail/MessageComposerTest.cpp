@@ -112,7 +112,7 @@ TEST_F(MessageComposerTest, JapaneseFormIsOneBase64TextPartWithItsCharset) {
       MessageComposer::Compose("watch@example.com", "a@x;b@y", "test", "abc", false, now);
   EXPECT_EQ(message, date +
                          "From: watch@example.com\r\n"
-                         "To: a@x;b@y\r\n"
+                         "To: a@x, b@y\r\n"
                          "Subject: test\r\n"
                          "MIME-Version: 1.0\r\n"
                          "Content-Type: Multipart/Mixed; boundary=TarnwickMailBoundary-" +
@@ -189,18 +189,21 @@ TEST_F(MessageComposerTest, LineBreaksInValuesAddNoHeader) {
     const std::vector<std::string> lines = HeaderLines(message);
     ASSERT_EQ(lines.size(), english ? 5u : 7u);
     EXPECT_EQ(lines[1], "From: w@xReply-To: evil@y");
-    EXPECT_EQ(lines[2], "To: a@x;Bcc: b@y");
+    EXPECT_EQ(lines[2], "To: a@x, Bcc: b@y");
     EXPECT_EQ(lines[3], "Subject: DownBcc: x@yCc:z");
   }
 }
 
-TEST(RecipientsHeaderValueTest, OtherSeparatorsBecomeOneSemicolon) {
-  EXPECT_EQ(MessageComposer::RecipientsHeaderValue("a@x;;b@y;"), "a@x;;b@y;");  // as passed
-  EXPECT_EQ(MessageComposer::RecipientsHeaderValue("a@x\r\nb@y\tc@z"), "a@x;b@y;c@z");
-  EXPECT_EQ(MessageComposer::RecipientsHeaderValue("a@x;\r\n;b@y"), "a@x;b@y");
+TEST(RecipientsHeaderValueTest, RecipientsAreJoinedByCommaAndBlank) {
+  EXPECT_EQ(MessageComposer::RecipientsHeaderValue("a@x;;b@y;"), "a@x, b@y");
+  EXPECT_EQ(MessageComposer::RecipientsHeaderValue("a@x\r\nb@y\tc@z"), "a@x, b@y, c@z");
+  EXPECT_EQ(MessageComposer::RecipientsHeaderValue("a@x; \r\n;b@y "), "a@x, b@y");
   EXPECT_EQ(MessageComposer::RecipientsHeaderValue("\r\na@x\n"), "a@x");
-  EXPECT_EQ(MessageComposer::RecipientsHeaderValue("a@x\0\x1F;b@y"sv), "a@x;b@y");
+  EXPECT_EQ(MessageComposer::RecipientsHeaderValue("a@x\0\x1F;b@y"sv), "a@x, b@y");
   EXPECT_EQ(MessageComposer::RecipientsHeaderValue(""), "");
+  const std::string name(30, 'n');
+  EXPECT_EQ(MessageComposer::RecipientsHeaderValue(name + "@x;" + name + "@y;" + name + "@z"),
+            name + "@x, " + name + "@y,\r\n " + name + "@z");
 }
 
 TEST_F(MessageComposerTest, AHeaderBeyondItsAreaIsRefusedNotCut) {

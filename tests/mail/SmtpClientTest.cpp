@@ -227,19 +227,16 @@ TEST_F(SmtpClientTest, HeloAnsweredWith220IsAccepted) {
 TEST_F(SmtpClientTest, SilentServerEndsInTimeout) {
   ScriptedSmtpServer server({ScriptedSmtpServer::Silent()});
   EXPECT_EQ(Send(server.address()), 0);
-  EXPECT_EQ(Entries(),
-            (std::vector<std::string>{
-                kTimedOut, kAttempt + "SMTP ソケットのオープンに失敗しました。-1", "", kTimedOut}));
-  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"QUIT"}));
+  // The socket had opened: the entry names the time-out, and none is empty.
+  EXPECT_EQ(Entries(), (std::vector<std::string>{kTimedOut}));
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{}));
 }
 
 TEST_F(SmtpClientTest, ReplyWithoutLineEndIsReportedAndNeverCompletes) {
   ScriptedSmtpServer server(
       {ScriptedSmtpServer::Say("220 no line end"), ScriptedSmtpServer::Silent()});
   EXPECT_EQ(Send(server.address()), 0);
-  EXPECT_EQ(Entries(), (std::vector<std::string>{
-                           kTimedOut, kAttempt + "SMTP ソケットのオープンに失敗しました。-1",
-                           "220 no line end", kTimedOut}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{kTimedOut, "220 no line end"}));
 }
 
 TEST_F(SmtpClientTest, RefusedPortGivesTheRefusalAndTheMissingSocket) {
@@ -253,13 +250,7 @@ TEST_F(SmtpClientTest, ServerClosingMidDialogueIsALostConnection) {
   ScriptedSmtpServer server(
       {ScriptedSmtpServer::Say("220 ready\r\n"), ScriptedSmtpServer::Close()});
   EXPECT_EQ(Send(server.address()), 0);
-  const auto entries = Entries();
-  ASSERT_GE(entries.size(), 4u);
-  EXPECT_EQ(entries[0], kLost);
-  EXPECT_EQ(entries[1], kAttempt + "HELOコマンドに対してエラーが戻されました。-1");
-  EXPECT_EQ(entries[2], "");
-  // QUIT may or may not be refused before the read finds the connection gone.
-  EXPECT_EQ(entries.back(), kLost);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{kLost}));
   EXPECT_EQ(ConnectionRegistry::Instance().size(), 0u);
 }
 

@@ -84,5 +84,27 @@ TEST_F(SmtpRealServerTest, JapaneseAndEnglishMailsArriveAndDecodeToTheirTexts) {
             "watch@example.com\nadmin@example.com\n");
 }
 
+// Mail readers take the To line as RFC 5322 writes it: every recipient of
+// the ';'-separated setting is one address of the header.
+TEST_F(SmtpRealServerTest, EveryRecipientIsAnAddressOfTheToHeader) {
+  const std::string recipients = "a@example.com;b@example.com;;c@example.com";
+  const MailEnvironment environment{eventLog, prompt, clock, false, true, 5000ms};
+  ASSERT_EQ(SmtpClient::SendMail(environment, sink.address(), "watch@example.com", recipients,
+                                 "subject", "body"),
+            1);
+  const auto messages = sink.WaitForMessages(1);
+  ASSERT_EQ(messages.size(), 1u);
+  constexpr const char* kReadTo = R"(
+import email, email.policy, sys
+with open(sys.argv[1], 'rb') as f:
+    message = email.message_from_binary_file(f, policy=email.policy.default)
+print(' '.join(a.addr_spec for a in message['To'].addresses))
+)";
+  EXPECT_EQ(test::ProcessRunner::Run({"/usr/bin/python3", "-c", kReadTo, messages[0]}).output,
+            "a@example.com b@example.com c@example.com\n");
+  EXPECT_EQ(test::TempDir::ReadFile(messages[0].substr(0, messages[0].size() - 4) + ".envelope"),
+            "watch@example.com\na@example.com\nb@example.com\nc@example.com\n");
+}
+
 }  // namespace
 }  // namespace tarnwick

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <string>
 
 #include "platform/FileReplacement.h"
 #include "support/OrdinaryUser.h"
@@ -105,6 +108,56 @@ TEST(FileReplacement, AWritableFileInAFolderThatRefusesNewFilesIsWrittenInPlace)
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   EXPECT_EQ(info.st_uid, test::kOrdinaryUserId);
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+// A write in place is not atomic. A writer killed half-way (here by its
+// file size limit, as kill -9 would) leaves the file cut short, but the
+// previous content whole in the state folder, until a save succeeds.
+TEST(FileReplacement, AnInPlaceSaveKilledHalfwayLeavesThePreviousContentInACopy) {
+  TARNWICK_REQUIRE_ROOT();
+  test::TempDir dir;
+  test::TempDir state;
+  ASSERT_EQ(::chown(state.path().c_str(), test::kOrdinaryUserId, test::kOrdinaryUserId), 0);
+  ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+  const std::string file = dir.File("list.ls2");
+  const std::string old(5000, 'o');
+  test::TempDir::WriteFile(file, old);
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chown(file.c_str(), test::kOrdinaryUserId, test::kOrdinaryUserId), 0);
+
+  const int killed = test::RunAsOrdinaryUser([&] {
+    const rlimit limit{8192, 8192};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    return ReplaceFileContents(file, std::string(65536, 'n'), Durability::Flushed);
+  });
+  EXPECT_EQ(killed, -1);
+  EXPECT_EQ(test::TempDir::ReadFile(file), std::string(8192, 'n'));
+  EXPECT_TRUE(HasInPlaceCopy(file));
+  EXPECT_EQ(InPlaceCopyPath(file).rfind(state.path() + "/tarnwick/list.ls2.", 0), 0u);
+  EXPECT_EQ(test::TempDir::ReadFile(InPlaceCopyPath(file)), old);
+
+  // The next save that succeeds makes the copy useless, and removes it.
+  EXPECT_EQ(test::RunAsOrdinaryUser([&] { return ReplaceFileContents(file, "new"); }), 0);
+  EXPECT_EQ(test::TempDir::ReadFile(file), "new");
+  EXPECT_FALSE(HasInPlaceCopy(file));
+  ::unsetenv("XDG_STATE_HOME");
+}
+
+// Temporaries of writers that no longer run are removed by the next save.
+TEST(FileReplacement, StaleTemporariesOfEndedWritersAreRemoved) {
+  test::TempDir dir;
+  const std::string file = dir.File("status.html");
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ASSERT_GT(ended, 0);
+  ::waitpid(ended, nullptr, 0);
+  const std::string stale = TemporaryPrefixFor(file) + std::to_string(ended) + "-0";
+  const std::string live = TemporaryPrefixFor(file) + std::to_string(::getppid()) + "-0";
+  test::TempDir::WriteFile(stale, "left");
+  test::TempDir::WriteFile(live, "busy");
+  ASSERT_EQ(ReplaceFileAtomically(file, "page"), 0);
+  EXPECT_FALSE(test::TempDir::Exists(stale));
+  EXPECT_TRUE(test::TempDir::Exists(live));
 }
 
 TEST(FileReplacement, TemporariesAreNamedAfterTheirFile) {

@@ -83,7 +83,8 @@ TEST_F(NetMessengerWithPeer, NotifierSendsAsThisComputer) {
   ::setenv("TARNWICK_NETSEND_PORT", std::to_string(peer.port()).c_str(), 1);
   AppSettings settings;
   test::RecordingPrompt prompt;
-  const bool sent = Notifier(settings, prompt).SendNetMessage("ADMINPC", "from the notifier");
+  const bool sent = Notifier(settings, prompt).SendNetMessage("ADMINPC", "from the notifier") ==
+                    NetSendResult::Sent;
   ::unsetenv("TARNWICK_NETSEND_ADDRESS");
   ::unsetenv("TARNWICK_NETSEND_PORT");
   ASSERT_TRUE(sent);
@@ -97,17 +98,18 @@ TEST(NetMessenger, PeerThatRefusesMessagesIsAFailure) {
   TARNWICK_REQUIRE_ROOT();
   test::SambaServer peer(/*acceptMessages=*/false);
   ASSERT_TRUE(peer.running()) << peer.Log();
-  EXPECT_FALSE(MessengerFor(peer.port(), "REFUSED").Send("ADMINPC", "x"));
+  EXPECT_EQ(MessengerFor(peer.port(), "REFUSED").Deliver("ADMINPC", "x"),
+            NetSendResult::NotAccepted);
 }
 
 TEST(NetMessenger, NothingListeningIsAFailure) {
   const int port = test::SambaServer::UnusedPort();
   ASSERT_NE(port, 0);
-  EXPECT_FALSE(MessengerFor(port, "NOBODY").Send("ADMINPC", "x"));
+  EXPECT_EQ(MessengerFor(port, "NOBODY").Deliver("ADMINPC", "x"), NetSendResult::Refused);
   // Without an address the name itself is looked up (hosts file here).
   NetMessengerOptions byName;
   byName.port = port;
-  EXPECT_FALSE(NetMessenger(byName).Send("localhost", "x"));
+  EXPECT_EQ(NetMessenger(byName).Deliver("localhost", "x"), NetSendResult::Refused);
 }
 
 TEST(NetMessenger, SilentPeerIsAFailureWithinTheTimeOut) {
@@ -117,7 +119,7 @@ TEST(NetMessenger, SilentPeerIsAFailureWithinTheTimeOut) {
   options.timeout = std::chrono::milliseconds(300);
   options.sessionRequest = true;
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_FALSE(NetMessenger(options).Send("ADMINPC", "x"));
+  EXPECT_EQ(NetMessenger(options).Deliver("ADMINPC", "x"), NetSendResult::NoAnswer);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
 }
 

@@ -9,7 +9,9 @@
 
 #include "engine/MemoryRows.h"
 #include "platform/CodePage.h"
+#include "platform/FileReplacement.h"
 #include "platform/Messages.h"
+#include "settings/ClipboardRecord.h"
 #include "settings/ListFile.h"
 #include "settings/ListFileParser.h"
 #include "support/OrdinaryUser.h"
@@ -125,6 +127,42 @@ TEST_F(ListFileTest, SaveThenReadKeepsTheConfigurationAndClearsStatusAndTimes) {
   }
 }
 
+// The file keeps what the row holds, a lone lead byte at a field's end
+// included; the Unicode clipboard could not, so copy refuses such a row.
+TEST_F(ListFileTest, ATrailingLeadByteSurvivesTheFileAndIsRefusedByTheClipboard) {
+  std::vector<ComputerEntry> rows = TwoComputers();
+  rows[1][Field::DownProgram] = "run \x82";
+  ASSERT_TRUE(WriteListFile(path, rows, prompt));
+  const auto read = ReadListFile(path, prompt);
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.rows[1][Field::DownProgram], "run \x82");
+
+  EXPECT_EQ(ClipboardRefusal(rows[0]), std::nullopt);
+  EXPECT_EQ(ClipboardRefusal(rows[1]),
+            Sjis("コンピュータ「web」の「ダウン時の実行プログラム」に、クリップボードでは"
+                 "正しく運べないバイト（文字として完結していないバイトなど）があるため、"
+                 "コピーできません。"));
+}
+
+// A copy left by a save in place that did not finish is named when the file
+// is loaded (the load goes on), and a save that succeeds removes it.
+TEST_F(ListFileTest, ALoadNamesTheCopyOfAnUnfinishedSaveInPlace) {
+  test::TempDir state;
+  ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+  ASSERT_TRUE(WriteListFile(path, TwoComputers(), prompt));
+  const std::string copy = InPlaceCopyPath(path);
+  ASSERT_EQ(::mkdir(StateFolder().c_str(), 0700), 0);
+  test::TempDir::WriteFile(copy, "ZNRQ\r\nwhole,,,,,,,,,,,,,,\r\n");
+  EXPECT_TRUE(ReadListFile(path, prompt).ok());
+  ASSERT_EQ(prompt.shown().size(), 1U);
+  EXPECT_EQ(prompt.shown()[0].text,
+            Sjis(path + " の前回の保存は途中で終わった可能性があります。保存する前の内容は " +
+                 copy + " に残してあります。"));
+  ASSERT_TRUE(WriteListFile(path, TwoComputers(), prompt));
+  EXPECT_FALSE(test::TempDir::Exists(copy));
+  ::unsetenv("XDG_STATE_HOME");
+}
+
 TEST_F(ListFileTest, MagicLineRules) {
   EXPECT_TRUE(Rows("ZNRQ\r\n").empty());
   EXPECT_TRUE(Rows("ZNRQ").empty());
@@ -187,7 +225,9 @@ TEST_F(ListFileTest, FieldLimitIs2048BytesAndAFailedReadLeavesTheRowsAsTheyWere)
   EXPECT_EQ(rows.Snapshot().size(), before.size());
   EXPECT_EQ(Utf8Fields(rows.Snapshot()[1]), Utf8Fields(before[1]));
   ASSERT_EQ(prompt.shown().size(), 1U);
-  EXPECT_EQ(prompt.shown()[0].text, Text(Msg::ListInvalidFile));
+  EXPECT_EQ(prompt.shown()[0].text,
+            Sjis("このファイルの 2 台目のコンピュータに 2048 バイトを超える項目があるため、"
+                 "読み込めません。"));
   EXPECT_EQ(prompt.shown()[0].icon, PromptIcon::Exclamation);
 
   test::TempDir::WriteFile(path, "Znrq\r\nok\r\n");
@@ -203,7 +243,9 @@ TEST_F(ListFileTest, FieldLimitIs2048BytesAndAFailedReadLeavesTheRowsAsTheyWere)
 TEST_F(ListFileTest, RowsBeyondTheSafetyBoundMakeTheFileInvalid) {
   EXPECT_EQ(ReadBytes("ZNRQ\r\n" + std::string(ListFileParser::kMaxRows + 1, '\r')).status,
             ListReadStatus::InvalidContent);
-  EXPECT_EQ(prompt.shown().at(0).text, Text(Msg::ListInvalidFile));
+  EXPECT_EQ(prompt.shown().at(0).text,
+            Sjis("このファイルには 100000 台を超えるコンピュータが記録されているため、"
+                 "読み込めません。"));
   const auto atTheBound = ReadBytes("ZNRQ\r\n" + std::string(ListFileParser::kMaxRows, '\r'));
   ASSERT_TRUE(atTheBound.ok());
   EXPECT_EQ(atTheBound.rows.size(), ListFileParser::kMaxRows);
@@ -212,19 +254,25 @@ TEST_F(ListFileTest, RowsBeyondTheSafetyBoundMakeTheFileInvalid) {
 TEST_F(ListFileTest, UnreadableFilesAreReportedWithTheirPath) {
   const std::string missing = dir.File("missing.ls2");
   EXPECT_EQ(ReadListFile(missing, prompt).status, ListReadStatus::OpenFailed);
-  // A folder opens, but its read fails.
-  EXPECT_EQ(ReadListFile(dir.path(), prompt).status, ListReadStatus::ReadFailed);
+  // A folder, a FIFO (whose open would wait for a writer) and a device are
+  // refused at once.
+  const std::string fifo = dir.File("fifo.ls2");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& other : {dir.path(), fifo, std::string("/dev/null")}) {
+    EXPECT_EQ(ReadListFile(other, prompt).status, ListReadStatus::OpenFailed);
+  }
   const auto shown = prompt.shown();
-  ASSERT_EQ(shown.size(), 2U);
+  ASSERT_EQ(shown.size(), 4U);
   EXPECT_EQ(shown[0].text, missing + Sjis(" が見つかりませんでした。"));
   EXPECT_EQ(shown[0].caption, Text(Msg::CaptionError));
   EXPECT_EQ(shown[0].icon, PromptIcon::Error);
-  EXPECT_EQ(shown[1].text,
-            dir.path() + Sjis(" の読み込み中にエラーが発生しました。 (Is a directory)"));
+  EXPECT_EQ(shown[2].text, fifo + Sjis(" は通常のファイルではない（フォルダ、FIFO、デバイスなど）"
+                                       "ため、読み込めません。"));
+  EXPECT_EQ(shown[2].icon, PromptIcon::Error);
 
   // File names are UTF-8 on disk and CP932 in the message.
   EXPECT_EQ(ReadListFile(dir.File("無い.ls2"), prompt).status, ListReadStatus::OpenFailed);
-  EXPECT_EQ(prompt.shown().at(2).text, Sjis(dir.File("無い.ls2") + " が見つかりませんでした。"));
+  EXPECT_EQ(prompt.shown().at(4).text, Sjis(dir.File("無い.ls2") + " が見つかりませんでした。"));
 }
 
 TEST_F(ListFileTest, WriteRefusesWhatCouldNotBeReadBack) {

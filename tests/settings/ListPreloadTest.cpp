@@ -69,7 +69,8 @@ TEST_F(ListPreloadTest, WithoutAutoStartOnlyAFailedReadIsReported) {
 
   test::TempDir::WriteFile(dir.File("long.ls2"), "ZNRQ\r\n" + std::string(3000, 'x') + "\r\n");
   EXPECT_FALSE(Preload(0, dir.File("long.ls2")).loaded);
-  EXPECT_EQ(Texts(), (std::vector{Text(Msg::ListInvalidFile), Text(Msg::ListPreloadFailed)}));
+  EXPECT_EQ(Texts(), (std::vector{FormatText(Msg::ListFieldTooLong, {"1", "2048"}),
+                                  Text(Msg::ListPreloadFailed)}));
 }
 
 TEST_F(ListPreloadTest, AFileThatCannotBeOpenedShowsOnlyTheFileError) {

@@ -360,5 +360,76 @@ TEST_F(SettingsStoreTest, AValueThatCannotBeWrittenShowsTheCaptionOfItsKind) {
   EXPECT_EQ(test::TempDir::ReadFile(path), before);
 }
 
+// A registry path that is no registry file is named, loading gives the
+// defaults at once (a FIFO never blocks it), and the file is never replaced
+// without asking; a garbage file replaced on yes is kept as NAME.bad.
+TEST_F(SettingsStoreTest, ARegistryThatCannotServeIsNamedAndNeverSilentlyReplaced) {
+  struct Case {
+    const char* name;
+    RegistryFileState state;
+    const char* message;  // a piece of the load message
+  };
+  const Case cases[] = {
+      {"folder", RegistryFileState::NotRegularFile, "通常のファイルではない"},
+      {"fifo", RegistryFileState::NotRegularFile, "通常のファイルではない"},
+      {"garbage", RegistryFileState::NotRegistry, "レジストリファイル（REGEDIT4 形式）ではない"},
+  };
+  const std::string garbage =
+      "\x7f"
+      "ELF\x01\x02 not settings\r\n";
+  for (const Case& c : cases) {
+    const std::string file = dir.File(c.name);
+    const std::string name = c.name;
+    const int made = name == "folder" ? ::mkdir(file.c_str(), 0700)
+                     : name == "fifo" ? ::mkfifo(file.c_str(), 0600)
+                                      : (test::TempDir::WriteFile(file, garbage), 0);
+    ASSERT_EQ(made, 0);
+    RegistryFile bad(file);
+    AppSettings settings;
+    const SettingsLoadOutcome outcome = LoadSettings(settings, bad);
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(outcome.state, c.state);
+    EXPECT_TRUE(outcome.IsFault());
+    EXPECT_NE(outcome.message.find(Cp932FromUtf8(file)), std::string::npos);
+    EXPECT_NE(outcome.message.find(Cp932FromUtf8(c.message)), std::string::npos);
+    ExpectSameSettings(Loaded(), settings);  // the defaults
+
+    prompt.Clear();
+    prompt.QueueAnswer(PromptAnswer::No);
+    SaveSettings(settings, bad, prompt);
+    ASSERT_EQ(prompt.shown().size(), 1u);
+    const bool asked = c.state == RegistryFileState::NotRegistry;
+    EXPECT_EQ(prompt.shown()[0].buttons, asked ? PromptButtons::YesNo : PromptButtons::Ok);
+    struct stat info {};
+    ASSERT_EQ(::lstat(file.c_str(), &info), 0);
+    if (asked) {
+      EXPECT_EQ(test::TempDir::ReadFile(file), garbage);
+    }
+  }
+
+  const std::string file = dir.File("garbage");
+  RegistryFile bad(file);
+  AppSettings settings;
+  LoadSettings(settings, bad);
+  settings.CheckInterval = 7;
+  prompt.Clear();
+  prompt.QueueAnswer(PromptAnswer::Yes);
+  SaveSettings(settings, bad, prompt);
+  EXPECT_EQ(prompt.shown().size(), 1u);
+  EXPECT_EQ(test::TempDir::ReadFile(BadRegistryPath(file)), garbage);
+  AppSettings again;
+  EXPECT_FALSE(LoadSettings(again, bad).IsFault());
+  EXPECT_EQ(again.CheckInterval, 7);
+}
+
+TEST_F(SettingsStoreTest, AMissingFileIsNamedButIsNoFault) {
+  AppSettings settings;
+  const SettingsLoadOutcome outcome = LoadSettings(settings, registry);
+  EXPECT_EQ(outcome.state, RegistryFileState::Missing);
+  EXPECT_FALSE(outcome.IsFault());
+  EXPECT_EQ(outcome.message,
+            Cp932FromUtf8("設定ファイル " + path + " は存在しません。既定の設定で監視します。"));
+}
+
 }  // namespace
 }  // namespace tarnwick
