@@ -48,7 +48,9 @@ std::shared_ptr<WatchMetrics> SettledMetrics(int count) {
   const std::vector<ComputerEntry> rows = PingRows(count);
   auto metrics = std::make_shared<WatchMetrics>(rows, std::time(nullptr));
   for (int row = 0; row < count; ++row) {
-    metrics->FieldWritten(row, Field::Status, row % 7 == 0 ? StatusDownText() : StatusUpText());
+    const bool down = row % 7 == 0;
+    metrics->FieldWritten(row, Field::Status, down ? StatusDownText() : StatusUpText(),
+                          down ? RowState::Down : RowState::Up);
     metrics->FieldWritten(row, Field::LastCheckTime, "2026/12/08 07:00:00");
     metrics->FieldWritten(row, Field::LastUpTime, "2026/12/08 06:00:00");
     metrics->ProbeAnswered(LoopbackAddress(row), WatchMetrics::kPingPort,

@@ -27,8 +27,6 @@
 namespace tarnwick {
 namespace {
 
-constexpr int kWatchEndPollMs = 100;
-
 // Extra pixels beside a heading's text width, per column.
 struct ColumnWidth {
   Field heading;  // whose text width counts
@@ -99,8 +97,6 @@ CTarnwickView::CTarnwickView(AppServices services, QWidget* parent)
   colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
                    colours.color(QPalette::Active, QPalette::HighlightedText));
   setPalette(colours);
-  watchEndPoll_.setInterval(kWatchEndPollMs);
-  connect(&watchEndPoll_, &QTimer::timeout, this, &CTarnwickView::PollWatchEnd);
   StopRequested = 0;
 }
 
@@ -228,30 +224,31 @@ void CTarnwickView::StartWatch() {
   watch_ = std::make_unique<CCheckThread>(
       CheckCycleServices{services_.settings, model_.rows(), *notifier_, services_.prompt, beeper_,
                          services_.clock, services_.sleeper, services_.logFolder},
-      [this](RunningLog& log) {
-        return std::make_unique<AlertDispatcher>(services_.settings, *notifier_, log,
-                                                 services_.sleeper);
+      [this](RunningLog& log, const AppSettings& watchSettings) {
+        return std::make_unique<AlertDispatcher>(watchSettings, *notifier_, log, services_.sleeper);
       });
+  // Told on the cycle's thread; the end is handled on this one.
+  watch_->SetEndHandler([this] {
+    QMetaObject::invokeMethod(
+        this, [this] { FinishWatch(); }, Qt::QueuedConnection);
+  });
   if (!watch_->Start()) {
     services_.prompt.Show(Text(Msg::ThreadStartFailed), Text(Msg::CaptionError), PromptIcon::Error);
     std::exit(1);
   }
-  watchEndPoll_.start();
   emit watchMessage(WatchingText());
   emit stateChanged();
 }
 
 void CTarnwickView::StopWatch() {
-  if (MonitorState != MonitorStateValue::Running) return;
+  if (!RequestStop()) return;
   emit watchMessage(StoppingText());
-  RequestStop();
   emit stateChanged();
 }
 
-void CTarnwickView::PollWatchEnd() {
-  if (!Idle()) return;
-  watchEndPoll_.stop();
-  if (watch_) watch_->Join();
+void CTarnwickView::FinishWatch() {
+  if (!Idle() || !watch_) return;
+  watch_->Join();
   watch_.reset();
   notifier_.reset();
   emit watchMessage(QString());
@@ -260,10 +257,10 @@ void CTarnwickView::PollWatchEnd() {
 
 void CTarnwickView::StopAndWait() {
   if (!watch_) return;
-  if (MonitorState == MonitorStateValue::Running) RequestStop();
+  RequestStop();
   while (!Idle())
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  PollWatchEnd();
+  FinishWatch();
 }
 
 QString CTarnwickView::InitialListFileName() const {

@@ -3,7 +3,6 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTableView>
-#include <QTimer>
 #include <memory>
 
 #include "app/AppServices.h"
@@ -72,7 +71,8 @@ class CTarnwickView : public QTableView {
   static bool Idle();
   // Refuses, with a message, a record of ours that CP932 cannot hold.
   bool RecordFitsCp932(const QString& text);
-  void PollWatchEnd();
+  // After the watch has told of its end.
+  void FinishWatch();
   QString InitialListFileName() const;
 
   AppServices services_;
@@ -81,7 +81,6 @@ class CTarnwickView : public QTableView {
   GuiBeeper beeper_;
   std::unique_ptr<Notifier> notifier_;
   std::unique_ptr<CCheckThread> watch_;
-  QTimer watchEndPoll_;
   QPointer<QMenu> contextMenu_;
 };
 

@@ -10,7 +10,6 @@ namespace {
 constexpr int kColumns = static_cast<int>(kFieldCount);
 constexpr int kFirstIconColumn = static_cast<int>(Field::ByMail);
 constexpr int kLastIconColumn = static_cast<int>(Field::ByEventlog);
-constexpr std::size_t kStatusReadLimit = 2047;
 // About two frames of a display: changes show at once to a person, and a
 // pass over many rows is not slowed by a repaint per row.
 constexpr int kRepaintDelayMs = 30;
@@ -61,8 +60,7 @@ QVariant ComputerListModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
     case Qt::ForegroundRole: {
       // A down computer is white on red; every other row keeps the list's colours.
-      const std::string status = rows_.StoredField(row, Field::Status);
-      if (status.substr(0, kStatusReadLimit) != StatusDownText()) return {};
+      if (rows_.StoredState(row) != RowState::Down) return {};
       return role == Qt::BackgroundRole ? QColor(255, 0, 0) : QColor(Qt::white);
     }
     case Qt::TextAlignmentRole:

@@ -4,13 +4,14 @@
 
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
+#include "platform/Messages.h"
 
 namespace tarnwick {
 
 void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
-  if (metrics_ != nullptr) metrics_->FieldWritten(row, field, text);
-  if (field != Field::Status) return;
-  if (text.substr(0, StatusCheckingText(0).size()) == StatusCheckingText(0)) return;
+  const RowState state = field == Field::Status ? ReadState(row) : RowState::Other;
+  if (metrics_ != nullptr) metrics_->FieldWritten(row, field, text, state);
+  if (field != Field::Status || state == RowState::Checking) return;
 
   std::string line = FormatLocalTime(std::time(nullptr));
   line += ' ';
@@ -25,6 +26,16 @@ void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
   std::string& shown = shownStatus_[row];
   if (shown == text) return;
   shown = std::string(text);
+  std::fputs(line.c_str(), out_);
+  std::fflush(out_);
+}
+
+void ConsoleRows::PrintClosingLine() {
+  std::string line = FormatLocalTime(std::time(nullptr));
+  line += ' ';
+  line += Utf8FromCp932(Text(Msg::ConsoleWatchClosed));
+  line += '\n';
+  std::lock_guard lock(mutex_);
   std::fputs(line.c_str(), out_);
   std::fflush(out_);
 }

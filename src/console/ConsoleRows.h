@@ -20,6 +20,8 @@ class ConsoleRows final : public MemoryRows {
 
   // Every later write is also told to `metrics` (none when null).
   void SetMetrics(WatchMetrics* metrics) { metrics_ = metrics; }
+  // The line that tells the watch has ended, in the style of the rows' lines.
+  void PrintClosingLine();
 
  protected:
   void FieldWritten(int row, Field field, std::string_view text) override;

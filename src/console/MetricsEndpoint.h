@@ -25,6 +25,9 @@ class MetricsEndpoint {
 
   // The port it listens on (the chosen one for port 0).
   int Port() const;
+  // Leaves the server to the end of the process instead of stopping it,
+  // which waits for its threads: for a process that is about to end.
+  void Abandon();
 
  private:
   std::unique_ptr<prometheus::Exposer> exposer_;

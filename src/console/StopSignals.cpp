@@ -1,6 +1,8 @@
 #include "console/StopSignals.h"
 
 #include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <ctime>
 
@@ -11,14 +13,18 @@ StopSignals::StopSignals() {
   sigaddset(&set_, SIGINT);
   sigaddset(&set_, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &set_, nullptr);
+  fd_.reset(::signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC));
 }
 
-int StopSignals::Wait(int milliseconds) {
-  timespec timeout{};
-  timeout.tv_sec = milliseconds / 1000;
-  timeout.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-  const int signal = sigtimedwait(&set_, nullptr, &timeout);
-  return signal > 0 ? signal : 0;
+int StopSignals::Take() {
+  if (!fd_.valid()) {
+    const timespec none{};
+    const int signal = sigtimedwait(&set_, nullptr, &none);
+    return signal > 0 ? signal : 0;
+  }
+  signalfd_siginfo info{};
+  const ssize_t read = ::read(fd_.get(), &info, sizeof info);
+  return read == static_cast<ssize_t>(sizeof info) ? static_cast<int>(info.ssi_signo) : 0;
 }
 
 }  // namespace tarnwick

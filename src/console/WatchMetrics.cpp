@@ -82,16 +82,16 @@ WatchMetrics::RowFigures* WatchMetrics::Figures(int row) {
   return &rows_[Index(row)];
 }
 
-void WatchMetrics::FieldWritten(int row, Field field, std::string_view text) {
+void WatchMetrics::FieldWritten(int row, Field field, std::string_view text, RowState rowState) {
   RowFigures* figures = Figures(row);
   if (figures == nullptr) return;
   State state = State::Unknown;
   switch (field) {
     case Field::Status:
-      if (text == StatusUpText()) state = State::Up;
-      if (text == StatusDownText()) state = State::Down;
+      if (rowState == RowState::Up) state = State::Up;
+      if (rowState == RowState::Down) state = State::Down;
       // The attempts' texts leave the settled state as it was.
-      if (state == State::Unknown && text != StatusUnknownText()) return;
+      if (state == State::Unknown && rowState != RowState::Unknown) return;
       break;
     case Field::LastCheckTime:
     case Field::LastUpTime:

@@ -32,8 +32,9 @@ class WatchMetrics final : public prometheus::Collectable, public WatchObserver 
   // `rows`: the list as the watch starts (its row numbers are the cycle's).
   WatchMetrics(const std::vector<ComputerEntry>& rows, std::time_t watchStart);
 
-  // Every field the cycle writes (status, times, a refreshed name).
-  void FieldWritten(int row, Field field, std::string_view text);
+  // Every field the cycle writes (status, times, a refreshed name), with the
+  // row's state as the row store keeps it (read for Status only).
+  void FieldWritten(int row, Field field, std::string_view text, RowState state = RowState::Other);
   // An answered probe of `address` (a ping when `port` is kPingPort).
   void ProbeAnswered(std::string_view address, int port, std::chrono::duration<double> roundTrip);
   static constexpr int kPingPort = -1;

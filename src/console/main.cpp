@@ -1,8 +1,10 @@
 // tarnwick-watch [--metrics [ADDRESS:]PORT] LISTFILE: watches the computers
 // of a list file without a display, with the settings of the registry file,
 // until SIGINT or SIGTERM; with --metrics it also serves Prometheus metrics.
+#include <poll.h>
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -38,7 +40,7 @@
 namespace tarnwick {
 namespace {
 
-constexpr int kSignalPollMs = 200;
+constexpr std::chrono::milliseconds kSignalPollWithoutFd{200};
 constexpr std::string_view kMetricsOption = "--metrics";
 
 struct WatchArguments {
@@ -68,15 +70,22 @@ std::optional<WatchArguments> ParseArguments(int argc, char** argv) {
   return arguments;
 }
 
-// Waits for the end of the watch, turning the first stop signal into the
-// stop command. A supervisor may send SIGTERM more than once (coreutils
-// timeout signals the child and then its process group): every SIGTERM is
-// the same request. Only a second Ctrl-C (SIGINT), from a person, ends the
-// process at once. True when the watch ended because it was asked to.
-bool WaitForTheEnd(StopSignals& signals) {
+// Waits for the end of the watch, which the watch signals on `ended`,
+// turning the first stop signal into the stop command. A supervisor may send
+// SIGTERM more than once (coreutils timeout signals the child and then its
+// process group): every SIGTERM is the same request. Only a second Ctrl-C
+// (SIGINT), from a person, ends the process at once. True when the watch
+// ended because it was asked to.
+bool WaitForTheEnd(StopSignals& signals, const StopEvent& ended) {
   bool stopAsked = false;
-  while (MonitorState != MonitorStateValue::Idle) {
-    const int signal = signals.Wait(kSignalPollMs);
+  for (;;) {
+    // Without a signal descriptor the signals are looked for now and then.
+    const auto deadline = signals.fd() < 0 ? StopEvent::SteadyClock::now() + kSignalPollWithoutFd
+                                           : StopEvent::Deadline::max();
+    const WaitResult waited = ended.Wait(signals.fd(), POLLIN, deadline);
+    if (waited == WaitResult::Stopped) return stopAsked;
+    if (waited == WaitResult::Failed && MonitorState == MonitorStateValue::Idle) return stopAsked;
+    const int signal = signals.Take();
     if (signal == 0) continue;
     if (stopAsked && signal == SIGINT) {
       std::fflush(nullptr);
@@ -86,7 +95,6 @@ bool WaitForTheEnd(StopSignals& signals) {
     stopAsked = true;
     RequestStop();
   }
-  return stopAsked;
 }
 
 // The URL a scraper uses, announced once on standard output.
@@ -150,20 +158,26 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
   TerminalBeeper beeper;
   SystemClock clock;
   ThreadSleeper sleeper;
-  CCheckThread thread(CheckCycleServices{settings, rows, *notifier, prompt, beeper, clock, sleeper,
-                                         RunningLogFolder(), metrics},
-                      [&](RunningLog& log) -> std::unique_ptr<AlertSequences> {
-                        auto alerts = std::make_unique<AlertDispatcher>(settings, *notifier, log,
-                                                                        sleeper, launcher);
-                        if (metrics == nullptr) return alerts;
-                        return std::make_unique<MeteredAlerts>(std::move(alerts), *metrics);
-                      });
+  CCheckThread thread(
+      CheckCycleServices{settings, rows, *notifier, prompt, beeper, clock, sleeper,
+                         RunningLogFolder(), metrics},
+      [&](RunningLog& log, const AppSettings& watchSettings) -> std::unique_ptr<AlertSequences> {
+        auto alerts =
+            std::make_unique<AlertDispatcher>(watchSettings, *notifier, log, sleeper, launcher);
+        if (metrics == nullptr) return alerts;
+        return std::make_unique<MeteredAlerts>(std::move(alerts), *metrics);
+      });
+  const StopEvent ended;
+  thread.SetEndHandler([&ended] { ended.Signal(); });
   if (!thread.Start()) {
     prompt.Show(Text(Msg::ThreadStartFailed), Text(Msg::CaptionError), PromptIcon::Error);
     return 1;
   }
-  const bool stopAsked = WaitForTheEnd(signals);
+  const bool stopAsked = WaitForTheEnd(signals, ended);
   thread.Join();
+  rows.PrintClosingLine();
+  // Stopping the server would wait for its threads; the process ends anyway.
+  if (parts.endpoint) parts.endpoint->Abandon();
   return stopAsked ? 0 : 1;
 }
 

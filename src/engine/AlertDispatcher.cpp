@@ -1,5 +1,6 @@
 #include "engine/AlertDispatcher.h"
 
+#include "engine/WatchState.h"
 #include "platform/Messages.h"
 
 namespace tarnwick {
@@ -82,7 +83,7 @@ void AlertDispatcher::RestoreAlert(const ComputerEntry& row, std::string_view ch
   log_.WriteLine(Text(Msg::AlertRestoreRecognised));
   const Texts texts = Expand(Sequence::Restore, row, checkTime);
   if (FlagSet(row, Field::ByEventlog)) EventLogStep(EventType::Information, texts.messageJp);
-  if (FlagSet(row, Field::ByNetsend)) NetSendStep(texts.messageJp, Sequence::Restore);
+  if (FlagSet(row, Field::ByNetsend)) NetSendStep(row, texts.messageJp, Sequence::Restore);
   if (!row[Field::RestoreProgram].empty()) {
     RunAlertProgram(row[Field::RestoreProgram], Sequence::Restore);
   }
@@ -91,7 +92,7 @@ void AlertDispatcher::RestoreAlert(const ComputerEntry& row, std::string_view ch
 
 void AlertDispatcher::DownAlert(const ComputerEntry& row, std::string_view checkTime) {
   const Texts texts = Expand(Sequence::Down, row, checkTime);
-  if (FlagSet(row, Field::ByNetsend)) NetSendStep(texts.messageJp, Sequence::Down);
+  if (FlagSet(row, Field::ByNetsend)) NetSendStep(row, texts.messageJp, Sequence::Down);
   if (!row[Field::DownProgram].empty()) RunAlertProgram(row[Field::DownProgram], Sequence::Down);
   if (FlagSet(row, Field::ByMail)) SendMailStep(texts, row);
   if (FlagSet(row, Field::ByEventlog)) EventLogStep(EventType::Error, texts.messageJp);
@@ -109,7 +110,8 @@ void AlertDispatcher::EventLogStep(EventType type, std::string_view text) {
   log_.WriteLine(Text(written ? Msg::AlertEventLogWritten : Msg::AlertEventLogFailed));
 }
 
-void AlertDispatcher::NetSendStep(std::string_view text, Sequence sequence) {
+void AlertDispatcher::NetSendStep(const ComputerEntry& row, std::string_view text,
+                                  Sequence sequence) {
   log_.WriteLine(Text(Msg::AlertNetsendStarting) + settings_.NetsendTo);
   if (settings_.NetsendTo.empty()) {
     ReportFailure(Text(sequence == Sequence::Down ? Msg::AlertNetsendNoRecipientDownEvent
@@ -118,6 +120,10 @@ void AlertDispatcher::NetSendStep(std::string_view text, Sequence sequence) {
     return;
   }
   if (!notifier_.SendNetMessage(settings_.NetsendTo, text)) {
+    if (notifier_.StopGraceEnded()) {
+      ReportAbandoned(row, Msg::AlertAbandonedNetsendTail);
+      return;
+    }
     ReportFailure(Text(Msg::AlertNetsendFailedEvent), Text(Msg::AlertNetsendFailedLog));
     return;
   }
@@ -143,11 +149,12 @@ void AlertDispatcher::RunAlertProgram(std::string_view commandLine, Sequence seq
 
 void AlertDispatcher::SendMailStep(const Texts& texts, const ComputerEntry& row) {
   const bool english = settings_.SendMailByEnglish != 0;
-  SendAlertMail(Recipients(row), english ? texts.subjectUs : texts.subjectJp,
-                english ? texts.messageUs : texts.messageJp);
+  const bool sent = SendAlertMail(Recipients(row), english ? texts.subjectUs : texts.subjectJp,
+                                  english ? texts.messageUs : texts.messageJp);
+  if (!sent && notifier_.StopGraceEnded()) ReportAbandoned(row, Msg::AlertAbandonedMailTail);
 }
 
-void AlertDispatcher::SendAlertMail(std::string_view recipients, std::string_view subject,
+bool AlertDispatcher::SendAlertMail(std::string_view recipients, std::string_view subject,
                                     std::string_view body) {
   std::string line = Text(Msg::AlertMailStarting);
   line += settings_.SmtpServer;
@@ -159,26 +166,40 @@ void AlertDispatcher::SendAlertMail(std::string_view recipients, std::string_vie
 
   if (settings_.SmtpServer.empty()) {
     ReportFailure(Text(Msg::AlertMailNoServerEvent), Text(Msg::AlertMailNoServerLog));
-    return;
+    return false;
   }
   if (settings_.MailFrom.empty()) {
     ReportFailure(Text(Msg::AlertMailNoSenderEvent), Text(Msg::AlertMailNoSenderLog));
-    return;
+    return false;
   }
   if (recipients.empty()) {
     ReportFailure(Text(Msg::AlertMailNoRecipientEvent), Text(Msg::AlertMailNoRecipientLog));
-    return;
+    return false;
   }
   if (settings_.MailAfter30Minutes == 1) {
     log_.WriteLine(Text(Msg::AlertMailWaiting));
-    sleeper_.SleepMs(kMailWaitMs);
+    // A stop cuts the wait short; the mail still goes, within the stop's grace.
+    sleeper_.SleepUnlessStopped(kMailWaitMs, WatchStopEvent());
   }
   if (notifier_.SendMail(settings_.SmtpServer, settings_.MailFrom, recipients, subject, body) ==
       0) {
+    // Given up at the end of the stop's grace: the mail step tells so instead.
+    if (notifier_.StopGraceEnded()) return false;
     ReportFailure(Text(Msg::AlertMailFailedEvent), Text(Msg::AlertMailFailedLog));
-    return;
+    return false;
   }
   log_.WriteLine(Text(Msg::AlertMailSent));
+  return true;
+}
+
+void AlertDispatcher::ReportAbandoned(const ComputerEntry& row, Msg channelTail) {
+  std::string computer = row[Field::ComputerName];
+  computer += '(';
+  computer += row[Field::IpAddress];
+  computer += ')';
+  computer += Text(channelTail);
+  ReportFailure(Text(Msg::AlertAbandonedEventHead) + computer,
+                Text(Msg::AlertAbandonedLogHead) + computer);
 }
 
 }  // namespace tarnwick

@@ -35,8 +35,9 @@ class AlertDispatcher final : public AlertSequences {
   // Starts `commandLine` without waiting for it and logs the start, and the
   // reason when it could not be started.
   void RunAlertProgram(std::string_view commandLine, Sequence sequence);
-  // Checks the mail settings, waits 30 seconds when asked to and sends.
-  void SendAlertMail(std::string_view recipients, std::string_view subject, std::string_view body);
+  // Checks the mail settings, waits 30 seconds when asked to (less when the
+  // watch is stopped) and sends; true when the mail was delivered.
+  bool SendAlertMail(std::string_view recipients, std::string_view subject, std::string_view body);
 
  private:
   struct Texts {
@@ -50,7 +51,10 @@ class AlertDispatcher final : public AlertSequences {
   std::string Recipients(const ComputerEntry& row) const;
   void SendMailStep(const Texts& texts, const ComputerEntry& row);
   void EventLogStep(EventType type, std::string_view text);
-  void NetSendStep(std::string_view text, Sequence sequence);
+  void NetSendStep(const ComputerEntry& row, std::string_view text, Sequence sequence);
+  // The event log entry and the running log line of a channel given up at
+  // the end of the stop's grace, naming the computer.
+  void ReportAbandoned(const ComputerEntry& row, Msg channelTail);
   // Both the event log entry (a warning) and the running log line.
   void ReportFailure(std::string_view eventText, std::string_view logText);
 

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/DirectAttempts.h"
 #include "engine/LogOnlyAlerts.h"
 #include "engine/WatchState.h"
 #include "platform/LocalTime.h"
@@ -94,18 +95,26 @@ bool InDailyWindow(int minuteOfDay, int hour, int minute, int lengthMinutes) {
 
 CCheckThread::CCheckThread(CheckCycleServices services, const AlertsFactory& makeAlerts)
     : services_(std::move(services)),
-      log_(services_.programDirectory, services_.settings, services_.clock),
-      html_(services_.settings, services_.rows, services_.notifier, log_, services_.clock),
-      alerts_(makeAlerts ? makeAlerts(log_) : std::make_unique<LogOnlyAlerts>(log_)),
-      exitProcess_(ExitProcessNow) {}
+      settings_(services_.settings),
+      log_(services_.programDirectory, settings_, services_.clock),
+      html_(settings_, services_.rows, services_.notifier, log_, services_.clock),
+      alerts_(makeAlerts ? makeAlerts(log_, settings_) : std::make_unique<LogOnlyAlerts>(log_)),
+      exitProcess_(ExitProcessNow),
+      notifierSettings_(&services_.notifier.UseSettings(settings_)) {}
+
+CCheckThread::CCheckThread(CheckCycleServices services, const LogAlertsFactory& makeAlerts)
+    : CCheckThread(std::move(services),
+                   makeAlerts ? AlertsFactory([&](RunningLog& log, const AppSettings&) {
+                     return makeAlerts(log);
+                   })
+                              : AlertsFactory()) {}
 
 CCheckThread::~CCheckThread() {
-  if (!thread_.joinable()) return;
-  RequestStop();
-  thread_.join();
-  // The cycle may have ended on its own just before the request: whatever
-  // the order, no watch runs now.
-  WatchEnded();
+  if (thread_.joinable()) {
+    RequestStop();
+    thread_.join();
+  }
+  services_.notifier.UseSettings(*notifierSettings_);
 }
 
 bool CCheckThread::Start() {
@@ -131,13 +140,23 @@ void CCheckThread::RunOnThread() {
   try {
     Run();
   } catch (...) {
-    // Nothing may escape the thread, and the host must still see the end.
-    WatchEnded();
+    // Nothing may escape the thread; Run has left Idle behind.
   }
+  if (onEnded_) onEnded_();
 }
 
 int CCheckThread::Run() {
-  const AppSettings& settings = services_.settings;
+  try {
+    RunPasses();
+  } catch (...) {
+    WatchEnded();
+    throw;
+  }
+  WatchEnded();
+  return 1;
+}
+
+void CCheckThread::RunPasses() {
   const int rowCount = services_.rows.RowCount();
   const std::time_t runStart = services_.clock.Now();
   // The object may serve several watches; none inherits another's state.
@@ -145,69 +164,80 @@ int CCheckThread::Run() {
   html_.BeginRun();
 
   services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchStartedEvent));
-  if (settings.EnableHtml == 1) html_.WritePlaceholderPage();
+  if (settings_.EnableHtml == 1) html_.WritePlaceholderPage();
 
   for (;;) {
-    if (settings.RunningLog == 1) log_.Rotate();
+    if (settings_.RunningLog == 1) log_.Rotate();
     if (services_.observer != nullptr) services_.observer->PassStarted();
-    const int workers = std::min(settings.ParallelChecks, kMostParallelChecks);
+    const int workers = std::min(settings_.ParallelChecks, kMostParallelChecks);
     if (workers > 0) {
-      if (CheckRowsInParallel(rowCount, workers, runStart) == Outcome::Ended) return 1;
+      if (CheckRowsInParallel(rowCount, workers, runStart) == Outcome::Ended) return;
     } else {
       for (int row = 0; row < rowCount; ++row) {
-        if (CheckRow(row, runStart) == Outcome::Ended) return 1;
+        if (CheckRow(row, runStart) == Outcome::Ended) return;
       }
     }
     if (services_.observer != nullptr) services_.observer->PassEnded();
-    if (settings.EnableHtml == 1) html_.WriteReportPage();
-    if (WaitForNextPass(rowCount) == Outcome::Ended) return 1;
+    if (settings_.EnableHtml == 1) html_.WriteReportPage();
+    if (WaitForNextPass(rowCount) == Outcome::Ended) return;
   }
 }
 
 CCheckThread::Outcome CCheckThread::CheckRow(int row, std::time_t runStart) {
-  if (services_.settings.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
+  if (settings_.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
     LogUnavailableWindow();
     // With no interval and every row paused nothing else would ever look at
     // the flag: look once per paused row.
-    if (StopRequested == 1) {
-      EndByStopBeforeAttempt();
-      return Outcome::Ended;
-    }
+    if (StopRequested == 1) return EndByStopBeforeAttempt();
     return Outcome::Continue;
   }
+  DirectAttempts attempts(services_.notifier, services_.clock);
+  return RunAttempts(row, 0, services_.rows.ReadRow(row), attempts, runStart);
+}
 
-  const ComputerEntry entry = ReadRowForCheck(row);
+// A row's check, whichever pass runs it: the fresh name, then attempts until
+// one answers or MaxRetry + 1 have failed, then the transition. A stop seen
+// before an attempt, or one that cut an attempt short, ends the cycle.
+CCheckThread::Outcome CCheckThread::RunAttempts(int row, std::size_t index, ComputerEntry entry,
+                                                RowAttempts& attempts, std::time_t runStart) {
+  if (settings_.ResolveNameEverytime == 1) {
+    const std::string name = attempts.FreshName(index, entry);
+    // A look-up that the stop cut short has no name to show.
+    if (StopRequested == 1) return EndByStopBeforeAttempt();
+    entry[Field::ComputerName] = std::string(CutToReadLimit(Field::ComputerName, name));
+    services_.rows.WriteField(row, Field::ComputerName, entry[Field::ComputerName]);
+  }
   log_.WriteLine(RowLogLine(entry));
+  // What the row showed before its attempts overwrite it.
+  const RowState previous = services_.rows.ReadState(row);
 
   bool answered = false;
   std::string checkTime;
-  const long long maxRetry = services_.settings.MaxRetry;
+  const long long maxRetry = settings_.MaxRetry;
   for (long long attempt = 1;; ++attempt) {
+    const std::optional<std::time_t> started = attempts.AttemptStart(index, entry, attempt);
     services_.rows.WriteField(row, Field::Status, CheckingText(attempt));
-    const std::time_t now = services_.clock.Now();
+    const std::time_t now = started.value_or(services_.clock.Now());
     checkTime = FormatLocalTime(now);
     CheckTheClock(now, runStart);
-    if (StopRequested == 1) {
-      EndByStopBeforeAttempt();
-      return Outcome::Ended;
-    }
-    const ProbeResult result = Probe(entry);
+    if (StopRequested == 1 || !started) return EndByStopBeforeAttempt();
+    const ProbeResult result = attempts.AttemptResult(index, entry, attempt);
     // A probe cut short by the stop has no result: the stop ends the cycle
     // as if it had come just before this attempt.
-    if (result == ProbeResult::Interrupted) {
-      EndByStopBeforeAttempt();
-      return Outcome::Ended;
-    }
+    if (result == ProbeResult::Interrupted) return EndByStopBeforeAttempt();
+    LogProbeResult(entry, result);
     answered = result == ProbeResult::Answered;
     if (answered || attempt > maxRetry) break;
   }
-
-  return FinishRow(row, entry, answered, checkTime);
+  return FinishRow(row, entry, previous, answered, checkTime);
 }
 
-CCheckThread::Outcome CCheckThread::FinishRow(int row, const ComputerEntry& entry, bool answered,
+CCheckThread::Outcome CCheckThread::FinishRow(int row, const ComputerEntry& entry,
+                                              RowState previous, bool answered,
                                               const std::string& checkTime) {
-  if (ApplyTransition(row, entry, answered, checkTime) == Outcome::Ended) return Outcome::Ended;
+  if (ApplyTransition(row, entry, previous, answered, checkTime) == Outcome::Ended) {
+    return Outcome::Ended;
+  }
   services_.rows.WriteField(row, Field::LastCheckTime, checkTime);
   services_.rows.RedrawRow(row);
   return Outcome::Continue;
@@ -216,15 +246,15 @@ CCheckThread::Outcome CCheckThread::FinishRow(int row, const ComputerEntry& entr
 // The probes of every row run at once, within `workers`; this thread commits
 // each row in order exactly as CheckRow would, waiting only where a row's
 // attempt has not come back yet. Which rows the daily pause covers is
-// decided as the pass starts.
+// decided as the pass starts. Leaving, the probes are cancelled and their
+// threads joined while a stop still wakes the attempts in flight.
 CCheckThread::Outcome CCheckThread::CheckRowsInParallel(int rowCount, int workers,
                                                         std::time_t runStart) {
-  const AppSettings& settings = services_.settings;
   std::vector<bool> paused(static_cast<std::size_t>(rowCount), false);
   std::vector<ComputerEntry> entries;
   std::vector<ProbeTarget> targets;
   for (int row = 0; row < rowCount; ++row) {
-    if (settings.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
+    if (settings_.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
       paused[static_cast<std::size_t>(row)] = true;
       continue;
     }
@@ -234,17 +264,17 @@ CCheckThread::Outcome CCheckThread::CheckRowsInParallel(int rowCount, int worker
 
   ParallelProbes probes(services_.notifier, services_.clock, std::move(targets),
                         {.workers = workers,
-                         .maxRetry = settings.MaxRetry,
-                         .refreshNames = settings.ResolveNameEverytime == 1});
+                         .maxRetry = settings_.MaxRetry,
+                         .refreshNames = settings_.ResolveNameEverytime == 1});
   probes.Start();
   std::size_t index = 0;
   for (int row = 0; row < rowCount; ++row) {
     if (paused[static_cast<std::size_t>(row)]) {
       LogUnavailableWindow();
-      if (StopRequested == 1) return EndInParallel(probes);
+      if (StopRequested == 1) return EndByStopBeforeAttempt();
       continue;
     }
-    if (CommitRow(row, entries[index], index, probes, runStart) == Outcome::Ended) {
+    if (RunAttempts(row, index, entries[index], probes, runStart) == Outcome::Ended) {
       return Outcome::Ended;
     }
     ++index;
@@ -252,72 +282,18 @@ CCheckThread::Outcome CCheckThread::CheckRowsInParallel(int rowCount, int worker
   return Outcome::Continue;
 }
 
-CCheckThread::Outcome CCheckThread::CommitRow(int row, ComputerEntry& entry, std::size_t index,
-                                              ParallelProbes& probes, std::time_t runStart) {
-  if (services_.settings.ResolveNameEverytime == 1) {
-    entry[Field::ComputerName] =
-        std::string(CutToReadLimit(Field::ComputerName, probes.AwaitName(index)));
-    services_.rows.WriteField(row, Field::ComputerName, entry[Field::ComputerName]);
-  }
-  log_.WriteLine(RowLogLine(entry));
-
-  bool answered = false;
-  std::string checkTime;
-  const long long maxRetry = services_.settings.MaxRetry;
-  for (long long attempt = 1;; ++attempt) {
-    const std::optional<std::time_t> started = probes.AwaitAttemptStart(index, attempt);
-    services_.rows.WriteField(row, Field::Status, CheckingText(attempt));
-    const std::time_t now = started.value_or(services_.clock.Now());
-    checkTime = FormatLocalTime(now);
-    CheckTheClock(now, runStart);
-    if (StopRequested == 1 || !started) return EndInParallel(probes);
-    const ProbeResult result = probes.AwaitAttemptResult(index, attempt);
-    if (result == ProbeResult::Interrupted) return EndInParallel(probes);
-    LogProbeResult(entry, result);
-    answered = result == ProbeResult::Answered;
-    if (answered || attempt > maxRetry) break;
-  }
-  return FinishRow(row, entry, answered, checkTime);
-}
-
-CCheckThread::Outcome CCheckThread::EndInParallel(ParallelProbes& probes) {
-  // Before WatchEnded clears the stop event that wakes the probes in flight.
-  probes.Cancel();
-  EndByStopBeforeAttempt();
-  return Outcome::Ended;
-}
-
 bool CCheckThread::InUnavailableWindow() const {
-  const AppSettings& settings = services_.settings;
+  const AppSettings& settings = settings_;
   const std::tm local = ToLocalTime(services_.clock.Now());
   return InDailyWindow(local.tm_hour * 60 + local.tm_min, settings.UnavailableHour,
                        settings.UnavailableMinutes, settings.UnavailableInterval);
 }
 
 void CCheckThread::LogUnavailableWindow() {
-  const AppSettings& settings = services_.settings;
+  const AppSettings& settings = settings_;
   log_.WriteLine(FormatNumbers(
       Text(Msg::UnavailableWindowLog),
       {settings.UnavailableHour, settings.UnavailableMinutes, settings.UnavailableInterval}));
-}
-
-ComputerEntry CCheckThread::ReadRowForCheck(int row) {
-  ComputerEntry entry = services_.rows.ReadRow(row);
-  if (services_.settings.ResolveNameEverytime == 1) {
-    const std::string name = services_.notifier.RefreshComputerName(entry[Field::IpAddress]);
-    entry[Field::ComputerName] = std::string(CutToReadLimit(Field::ComputerName, name));
-    services_.rows.WriteField(row, Field::ComputerName, entry[Field::ComputerName]);
-  }
-  return entry;
-}
-
-ProbeResult CCheckThread::Probe(const ComputerEntry& entry) {
-  const std::string& address = entry[Field::IpAddress];
-  const ProbeResult result = entry.Method() == CheckMethod::Ping
-                                 ? services_.notifier.PingAttempt(address)
-                                 : services_.notifier.PortAttempt(address, entry.PortNumber());
-  if (result != ProbeResult::Interrupted) LogProbeResult(entry, result);
-  return result;
 }
 
 void CCheckThread::LogProbeResult(const ComputerEntry& entry, ProbeResult result) {
@@ -343,12 +319,23 @@ void CCheckThread::CheckTheClock(std::time_t now, std::time_t runStart) {
 }
 
 CCheckThread::Outcome CCheckThread::ApplyTransition(int row, const ComputerEntry& entry,
-                                                    bool answered, const std::string& checkTime) {
-  const std::string& previous = entry[Field::Status];
+                                                    RowState previous, bool answered,
+                                                    const std::string& checkTime) {
   PreviousState state = PreviousState::Other;
-  if (previous == StatusUnknownText()) state = PreviousState::Unknown;
-  if (previous == StatusUpText()) state = PreviousState::Up;
-  if (previous == StatusDownText()) state = PreviousState::Down;
+  switch (previous) {
+    case RowState::Unknown:
+      state = PreviousState::Unknown;
+      break;
+    case RowState::Up:
+      state = PreviousState::Up;
+      break;
+    case RowState::Down:
+      state = PreviousState::Down;
+      break;
+    case RowState::Checking:
+    case RowState::Other:
+      break;
+  }
 
   RowAccess& rows = services_.rows;
   if (answered) {
@@ -366,8 +353,7 @@ CCheckThread::Outcome CCheckThread::ApplyTransition(int row, const ComputerEntry
         rows.WriteField(row, Field::LastUpTime, checkTime);
         return Outcome::Continue;
       case PreviousState::Other:
-        EndByInconsistency();
-        return Outcome::Ended;
+        return EndByInconsistency();
     }
   }
 
@@ -386,52 +372,49 @@ CCheckThread::Outcome CCheckThread::ApplyTransition(int row, const ComputerEntry
       return Outcome::Continue;
     case PreviousState::Other:
       log_.WriteLine(Text(Msg::DownAlreadyNotified));
-      EndByInconsistency();
-      return Outcome::Ended;
+      return EndByInconsistency();
   }
   return Outcome::Continue;
 }
 
 void CCheckThread::BeepIfWanted() {
-  if (services_.settings.BeepToAlert == 1) services_.beeper.Beep();
+  if (settings_.BeepToAlert == 1) services_.beeper.Beep();
 }
 
 CCheckThread::Outcome CCheckThread::WaitForNextPass(int rowCount) {
-  const long long seconds =
-      static_cast<long long>(services_.settings.CheckInterval) * kSecondsPerMinute;
+  const long long seconds = static_cast<long long>(settings_.CheckInterval) * kSecondsPerMinute;
   if (seconds <= 0 && rowCount == 0) {
     // An empty list with no interval would spin without ever looking at the flag.
-    if (StopRequested == 1) {
-      EndByStopDuringWait();
-      return Outcome::Ended;
-    }
+    if (StopRequested == 1) return EndByStopDuringWait();
   }
+  // In one-second steps, each ended at once by a stop: the clock that the
+  // daily pause and the time stamps read moves on in step with the wait.
   for (long long i = 0; i < seconds; ++i) {
-    if (StopRequested == 1) {
-      EndByStopDuringWait();
-      return Outcome::Ended;
+    if (StopRequested == 1) return EndByStopDuringWait();
+    if (!services_.sleeper.SleepUnlessStopped(kPollStepMs, WatchStopEvent())) {
+      return EndByStopDuringWait();
     }
-    services_.sleeper.SleepMs(kPollStepMs);
   }
   return Outcome::Continue;
 }
 
-void CCheckThread::EndByStopBeforeAttempt() {
+CCheckThread::Outcome CCheckThread::EndByStopBeforeAttempt() {
   services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchEndedEvent));
   log_.WriteLine(Text(Msg::WatchEndedEvent));
-  WatchEnded();
+  return Outcome::Ended;
 }
 
-void CCheckThread::EndByStopDuringWait() {
+CCheckThread::Outcome CCheckThread::EndByStopDuringWait() {
   log_.WriteLine(Text(Msg::WatchEndedLog));
   services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchEndedEvent));
-  WatchEnded();
+  return Outcome::Ended;
 }
 
-void CCheckThread::EndByInconsistency() {
+CCheckThread::Outcome CCheckThread::EndByInconsistency() {
   log_.WriteLine(Text(Msg::InconsistencyLog));
   services_.prompt.Show(Text(Msg::InconsistencyBox), Text(Msg::CaptionConfirm), PromptIcon::None);
   exitProcess_(1);
+  return Outcome::Ended;
 }
 
 }  // namespace tarnwick

@@ -13,6 +13,7 @@
 #include "engine/Notifier.h"
 #include "engine/ParallelProbes.h"
 #include "engine/RowAccess.h"
+#include "engine/RowAttempts.h"
 #include "engine/RunningLog.h"
 #include "engine/WatchObserver.h"
 #include "platform/Beeper.h"
@@ -23,7 +24,8 @@
 namespace tarnwick {
 
 // What a watch works with; all of it belongs to the host and outlives the
-// thread. The settings are read live and must not change while it runs.
+// thread. The watch takes a copy of the settings when it is made, so the
+// host may change its own at any time.
 struct CheckCycleServices {
   const AppSettings& settings;
   RowAccess& rows;
@@ -40,23 +42,34 @@ struct CheckCycleServices {
 
 // One run of the watch on a thread of its own: passes over every row, the
 // transitions and alerts, the running log and the HTML page, and the wait
-// between passes. It ends on StopRequested or a clock error, calling
-// WatchEnded as its last step; an inconsistent status ends the process.
+// between passes. It ends on StopRequested, a clock error or an exception;
+// however it ends, MonitorState is Idle afterwards and then the host is
+// told. An inconsistent status ends the process.
 class CCheckThread {
  public:
-  // Builds the alert sequences on the run's own running log. Without one,
-  // LogOnlyAlerts is used.
-  using AlertsFactory = std::function<std::unique_ptr<AlertSequences>(RunningLog& log)>;
+  // Builds the alert sequences on the run's own running log and the watch's
+  // copy of the settings. Without one, LogOnlyAlerts is used.
+  using AlertsFactory =
+      std::function<std::unique_ptr<AlertSequences>(RunningLog& log, const AppSettings& settings)>;
+  using LogAlertsFactory = std::function<std::unique_ptr<AlertSequences>(RunningLog& log)>;
+  // Told on the cycle's thread, as the very last step of a run, that the
+  // watch has ended (MonitorState is Idle by then). Must return at once.
+  using EndHandler = std::function<void()>;
   // Ends the process; tests put in a hook that returns.
   using ProcessExit = std::function<void(int code)>;
 
   explicit CCheckThread(CheckCycleServices services, const AlertsFactory& makeAlerts = {});
+  CCheckThread(CheckCycleServices services, const LogAlertsFactory& makeAlerts);
   // Asks a cycle that still runs to stop, and waits for it.
   ~CCheckThread();
   CCheckThread(const CCheckThread&) = delete;
   CCheckThread& operator=(const CCheckThread&) = delete;
 
   void SetProcessExit(ProcessExit exitProcess) { exitProcess_ = std::move(exitProcess); }
+  // Before Start.
+  void SetEndHandler(EndHandler onEnded) { onEnded_ = std::move(onEnded); }
+  // The copy of the settings that the watch works on.
+  const AppSettings& settings() const { return settings_; }
 
   // Sets MonitorState to Running and starts the cycle. False, with
   // MonitorState back to Idle, when no thread could be started or a run
@@ -65,9 +78,10 @@ class CCheckThread {
   // Waits until the cycle's thread has ended.
   void Join();
 
-  // The whole cycle on the calling thread; returns the thread's exit code, 1.
-  // Every run starts with fresh per-run state: the HTML page's once-per-run
-  // failure report and the running log's first-pass rotation.
+  // The whole cycle on the calling thread, ending with WatchEnded; returns
+  // the thread's exit code, 1. Every run starts with fresh per-run state:
+  // the HTML page's once-per-run failure report and the running log's
+  // first-pass rotation.
   int Run();
 
  private:
@@ -75,33 +89,35 @@ class CCheckThread {
   enum class PreviousState { Unknown, Up, Down, Other };
 
   void RunOnThread();
+  void RunPasses();
   Outcome CheckRow(int row, std::time_t runStart);
   Outcome CheckRowsInParallel(int rowCount, int workers, std::time_t runStart);
-  Outcome CommitRow(int row, ComputerEntry& entry, std::size_t index, ParallelProbes& probes,
-                    std::time_t runStart);
-  Outcome EndInParallel(ParallelProbes& probes);
-  Outcome FinishRow(int row, const ComputerEntry& entry, bool answered,
+  Outcome RunAttempts(int row, std::size_t index, ComputerEntry entry, RowAttempts& attempts,
+                      std::time_t runStart);
+  Outcome FinishRow(int row, const ComputerEntry& entry, RowState previous, bool answered,
                     const std::string& checkTime);
   bool InUnavailableWindow() const;
   void LogUnavailableWindow();
-  ComputerEntry ReadRowForCheck(int row);
-  ProbeResult Probe(const ComputerEntry& entry);
   void LogProbeResult(const ComputerEntry& entry, ProbeResult result);
   void CheckTheClock(std::time_t now, std::time_t runStart);
-  Outcome ApplyTransition(int row, const ComputerEntry& entry, bool answered,
+  Outcome ApplyTransition(int row, const ComputerEntry& entry, RowState previous, bool answered,
                           const std::string& checkTime);
   void BeepIfWanted();
   Outcome WaitForNextPass(int rowCount);
 
-  void EndByStopBeforeAttempt();
-  void EndByStopDuringWait();
-  void EndByInconsistency();
+  Outcome EndByStopBeforeAttempt();
+  Outcome EndByStopDuringWait();
+  Outcome EndByInconsistency();
 
   CheckCycleServices services_;
+  const AppSettings settings_;
   RunningLog log_;
   HtmlReport html_;
   std::unique_ptr<AlertSequences> alerts_;
   ProcessExit exitProcess_;
+  EndHandler onEnded_;
+  // What the notifier read before the watch lent it its copy.
+  const AppSettings* notifierSettings_;
   std::thread thread_;
 };
 

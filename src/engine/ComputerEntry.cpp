@@ -76,6 +76,15 @@ std::string StatusCheckingText(int attempt) {
   return text;
 }
 
+RowState RowStateOfStatus(std::string_view text) {
+  const std::string_view status = CutToReadLimit(Field::Status, text);
+  if (status == StatusUpText()) return RowState::Up;
+  if (status == StatusDownText()) return RowState::Down;
+  if (status == StatusUnknownText()) return RowState::Unknown;
+  if (status.starts_with(Text(Msg::StatusChecking))) return RowState::Checking;
+  return RowState::Other;
+}
+
 const std::string& FlagText(bool on) {
   static const std::string kOff;
   return on ? Text(Msg::FlagOn) : kOff;

@@ -67,6 +67,15 @@ const std::string& StatusDownText();
 // "確認中" followed by one dot per attempt.
 std::string StatusCheckingText(int attempt);
 
+// What a row's Status shows, as a value: the front ends read it instead of
+// the text. Other is a text that is none of the four (from a hand-made list
+// file); the cycle treats it as an inconsistency.
+enum class RowState { Unknown, Checking, Up, Down, Other };
+
+// The state a Status text shows; the text is cut to its read limit first,
+// as the cycle reads it.
+RowState RowStateOfStatus(std::string_view text);
+
 // The flag text "○" for true, the empty text for false.
 const std::string& FlagText(bool on);
 

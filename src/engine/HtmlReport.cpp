@@ -119,8 +119,8 @@ void HtmlReport::AppendHeadingRow(std::string& page) const {
   page += "</tr>\r\n";
 }
 
-void HtmlReport::AppendRow(std::string& page, const ComputerEntry& row) const {
-  page += row[Field::Status] == StatusUpText() ? "<tr>" : "<tr bgcolor='#FF0000'>";
+void HtmlReport::AppendRow(std::string& page, const ComputerEntry& row, RowState state) const {
+  page += state == RowState::Up ? "<tr>" : "<tr bgcolor='#FF0000'>";
   for (std::size_t c = 0; c < kFieldCount; ++c) {
     const Field field = static_cast<Field>(c);
     if (!ShowsColumn(field)) continue;
@@ -147,7 +147,7 @@ std::string HtmlReport::ReportPage() {
   const int count = rows_.RowCount();
   page.reserve(page.size() + static_cast<std::size_t>(count > 0 ? count : 0) * 256);
   for (int row = 0; row < count; ++row)
-    AppendRow(page, rows_.ReadRowCutTo(row, kCellBytes));
+    AppendRow(page, rows_.ReadRowCutTo(row, kCellBytes), rows_.ReadState(row));
   page += "</table></body></html>";
   return page;
 }

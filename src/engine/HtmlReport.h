@@ -34,7 +34,7 @@ class HtmlReport {
   long ReloadSeconds() const;
   void AppendRefresh(std::string& page) const;
   void AppendHeadingRow(std::string& page) const;
-  void AppendRow(std::string& page, const ComputerEntry& row) const;
+  void AppendRow(std::string& page, const ComputerEntry& row, RowState state) const;
   bool ShowsColumn(Field field) const;
   // 0, or the errno of the failure.
   int WritePage(const std::string& page) const;

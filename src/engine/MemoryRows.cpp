@@ -11,19 +11,31 @@ bool MemoryRows::ValidRow(int row) const {
 std::string MemoryRows::ReadField(int row, Field field) {
   std::lock_guard lock(mutex_);
   if (!ValidRow(row)) return {};
-  return std::string(CutToReadLimit(field, rows_[static_cast<std::size_t>(row)][field]));
+  return std::string(CutToReadLimit(field, EntryAt(row)[field]));
 }
 
 void MemoryRows::WriteField(int row, Field field, std::string_view text) {
   {
     std::lock_guard lock(mutex_);
     if (!ValidRow(row)) return;
-    rows_[static_cast<std::size_t>(row)][field] = std::string(text);
+    StoredRow& stored = rows_[static_cast<std::size_t>(row)];
+    stored.entry[field] = std::string(text);
+    if (field == Field::Status) stored.state = RowStateOfStatus(text);
   }
   FieldWritten(row, field, text);
 }
 
 void MemoryRows::RedrawRow(int /*row*/) {}
+
+RowState MemoryRows::ReadState(int row) {
+  return StoredState(row);
+}
+
+RowState MemoryRows::StoredState(int row) const {
+  std::lock_guard lock(mutex_);
+  if (!ValidRow(row)) return RowState::Other;
+  return rows_[static_cast<std::size_t>(row)].state;
+}
 
 int MemoryRows::RowCount() {
   std::lock_guard lock(mutex_);
@@ -34,7 +46,7 @@ ComputerEntry MemoryRows::ReadRow(int row) {
   std::lock_guard lock(mutex_);
   ComputerEntry cut;
   if (!ValidRow(row)) return cut;
-  const ComputerEntry& stored = rows_[static_cast<std::size_t>(row)];
+  const ComputerEntry& stored = EntryAt(row);
   for (std::size_t i = 0; i < kFieldCount; ++i) {
     cut.fields[i] = std::string(CutToReadLimit(static_cast<Field>(i), stored.fields[i]));
   }
@@ -45,7 +57,7 @@ ComputerEntry MemoryRows::ReadRowCutTo(int row, std::size_t bytes) {
   std::lock_guard lock(mutex_);
   ComputerEntry cut;
   if (!ValidRow(row)) return cut;
-  const ComputerEntry& stored = rows_[static_cast<std::size_t>(row)];
+  const ComputerEntry& stored = EntryAt(row);
   for (std::size_t i = 0; i < kFieldCount; ++i) {
     cut.fields[i] = std::string(CutCp932(stored.fields[i], bytes));
   }
@@ -55,24 +67,32 @@ ComputerEntry MemoryRows::ReadRowCutTo(int row, std::size_t bytes) {
 bool MemoryRows::AppendRow(const ComputerEntry& entry, int capacity) {
   std::lock_guard lock(mutex_);
   if (capacity < 0 || rows_.size() >= static_cast<std::size_t>(capacity)) return false;
-  rows_.push_back(entry);
+  rows_.emplace_back(entry);
   return true;
 }
 
 void MemoryRows::ReplaceAll(std::vector<ComputerEntry> rows) {
+  std::vector<StoredRow> stored;
+  stored.reserve(rows.size());
+  for (ComputerEntry& entry : rows)
+    stored.emplace_back(std::move(entry));
   std::lock_guard lock(mutex_);
-  rows_ = std::move(rows);
+  rows_ = std::move(stored);
 }
 
 std::vector<ComputerEntry> MemoryRows::Snapshot() const {
   std::lock_guard lock(mutex_);
-  return rows_;
+  std::vector<ComputerEntry> entries;
+  entries.reserve(rows_.size());
+  for (const StoredRow& stored : rows_)
+    entries.push_back(stored.entry);
+  return entries;
 }
 
 void MemoryRows::InsertRow(int row, const ComputerEntry& entry) {
   std::lock_guard lock(mutex_);
   if (row < 0 || static_cast<std::size_t>(row) > rows_.size()) return;
-  rows_.insert(rows_.begin() + row, entry);
+  rows_.insert(rows_.begin() + row, StoredRow(entry));
 }
 
 void MemoryRows::RemoveRow(int row) {
@@ -84,13 +104,13 @@ void MemoryRows::RemoveRow(int row) {
 void MemoryRows::ReplaceRow(int row, const ComputerEntry& entry) {
   std::lock_guard lock(mutex_);
   if (!ValidRow(row)) return;
-  rows_[static_cast<std::size_t>(row)] = entry;
+  rows_[static_cast<std::size_t>(row)] = StoredRow(entry);
 }
 
 std::string MemoryRows::StoredField(int row, Field field) const {
   std::lock_guard lock(mutex_);
   if (!ValidRow(row)) return {};
-  return rows_[static_cast<std::size_t>(row)][field];
+  return EntryAt(row)[field];
 }
 
 }  // namespace tarnwick

@@ -9,12 +9,14 @@ namespace tarnwick {
 
 // The computer list held in plain memory, for the console front end and the
 // tests. Every operation takes one lock, so the check cycle's thread and the
-// owner's thread may both call it.
+// owner's thread may both call it. Each row's state is kept beside its
+// Status text, set by whatever writes the text.
 class MemoryRows : public RowAccess {
  public:
   std::string ReadField(int row, Field field) override;
   void WriteField(int row, Field field, std::string_view text) override;
   void RedrawRow(int row) override;
+  RowState ReadState(int row) override;
   int RowCount() override;
   ComputerEntry ReadRow(int row) override;
   ComputerEntry ReadRowCutTo(int row, std::size_t bytes) override;
@@ -32,16 +34,26 @@ class MemoryRows : public RowAccess {
   void ReplaceRow(int row, const ComputerEntry& entry);
   // The field as stored, without the read limit (for display).
   std::string StoredField(int row, Field field) const;
+  // The state, for a display that holds no lock of its own.
+  RowState StoredState(int row) const;
 
  protected:
   // Called after every write, outside the lock: for hosts that show changes.
   virtual void FieldWritten(int /*row*/, Field /*field*/, std::string_view /*text*/) {}
 
  private:
+  struct StoredRow {
+    explicit StoredRow(ComputerEntry fields)
+        : entry(std::move(fields)), state(RowStateOfStatus(entry[Field::Status])) {}
+    ComputerEntry entry;
+    RowState state;
+  };
+
   bool ValidRow(int row) const;
+  const ComputerEntry& EntryAt(int row) const { return rows_[static_cast<std::size_t>(row)].entry; }
 
   mutable std::mutex mutex_;
-  std::vector<ComputerEntry> rows_;
+  std::vector<StoredRow> rows_;
 };
 
 }  // namespace tarnwick

@@ -25,7 +25,7 @@ ProbeResult ResultOf(bool answered) {
 }  // namespace
 
 Notifier::Notifier(const AppSettings& settings, UserPrompt& prompt, NotifierOptions options)
-    : settings_(settings),
+    : settings_(&settings),
       prompt_(prompt),
       options_(std::move(options)),
       eventLog_(options_.syslogSocket.empty() ? EventLog() : EventLog(options_.syslogSocket)) {}
@@ -65,8 +65,19 @@ ProbeResult Notifier::PortAttempt(std::string_view address, int port) {
 std::string Notifier::RefreshComputerName(std::string_view address) {
   const std::uint32_t host = InetAddr(address);
   std::optional<std::string> name;
-  if (host != kAllOnesAddress) name = ReverseLookup(host);
+  if (host != kAllOnesAddress) name = ReverseLookupUnlessStopped(host, WatchStopEvent());
   return name ? *name : Text(Msg::UnknownHostname);
+}
+
+bool Notifier::StopGraceEnded() const {
+  const auto stoppedAt = WatchStopEvent().SignalledAt();
+  return stoppedAt && StopEvent::SteadyClock::now() >= *stoppedAt + options_.stopGrace;
+}
+
+const AppSettings& Notifier::UseSettings(const AppSettings& settings) {
+  const AppSettings& previous = *settings_;
+  settings_ = &settings;
+  return previous;
 }
 
 bool Notifier::WriteEventLog(EventType type, std::string_view text) {
@@ -74,7 +85,10 @@ bool Notifier::WriteEventLog(EventType type, std::string_view text) {
 }
 
 bool Notifier::SendNetMessage(std::string_view recipient, std::string_view text) {
-  return NetMessenger(NetMessengerOptions::FromEnvironment()).Send(recipient, text);
+  NetMessengerOptions options = NetMessengerOptions::FromEnvironment();
+  options.stop = &WatchStopEvent();
+  options.stopGrace = options_.stopGrace;
+  return NetMessenger(options).Send(recipient, text);
 }
 
 int Notifier::SendMail(std::string_view server, std::string_view sender,
@@ -87,6 +101,7 @@ int Notifier::SendMail(std::string_view server, std::string_view sender,
       .clock = clock,
       .showMessage = settings().EnableMailDebug == 1,
       .english = settings().SendMailByEnglish != 0,
+      .stop = {.event = &WatchStopEvent(), .grace = options_.stopGrace},
   };
   return SmtpClient::SendMail(environment, server, sender, recipients, subject, body);
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/AppSettings.h"
+#include "engine/WatchState.h"
 #include "platform/EventLog.h"
 #include "platform/UserPrompt.h"
 
@@ -16,6 +17,8 @@ struct NotifierOptions {
   std::chrono::milliseconds portProbeBound{45000};
   // Empty: TARNWICK_SYSLOG_SOCKET, else /dev/log.
   std::string syslogSocket;
+  // What a stop leaves the mail and net send of alerts already decided.
+  std::chrono::milliseconds stopGrace = kStopGrace;
 };
 
 // One attempt of a probe as the check cycle sees it. Interrupted is no
@@ -40,7 +43,8 @@ class Notifier {
   ProbeResult PingAttempt(std::string_view address);
   ProbeResult PortAttempt(std::string_view address, int port);
 
-  // The reverse lookup's host name, or "unknown hostname".
+  // The reverse lookup's host name, or "unknown hostname"; also that when a
+  // stop of the watch ended the wait for it.
   virtual std::string RefreshComputerName(std::string_view address);
 
   virtual bool WriteEventLog(EventType type, std::string_view text);
@@ -50,13 +54,21 @@ class Notifier {
                        std::string_view recipients, std::string_view subject,
                        std::string_view body);
 
+  // Whether the grace that a stop of the watch leaves the alerts already
+  // decided is over.
+  bool StopGraceEnded() const;
+
+  // Reads `settings` from now on (a watch's own copy); returns the settings
+  // it read until now. `settings` must outlive their use.
+  const AppSettings& UseSettings(const AppSettings& settings);
+
  protected:
-  const AppSettings& settings() const { return settings_; }
+  const AppSettings& settings() const { return *settings_; }
   UserPrompt& prompt() const { return prompt_; }
   const NotifierOptions& options() const { return options_; }
 
  private:
-  const AppSettings& settings_;
+  const AppSettings* settings_;
   UserPrompt& prompt_;
   NotifierOptions options_;
   EventLog eventLog_;

@@ -74,6 +74,21 @@ ProbeResult ParallelProbes::AwaitAttemptResult(std::size_t index, long long atte
   return ProbeResult::Interrupted;
 }
 
+std::string ParallelProbes::FreshName(std::size_t index, const ComputerEntry& /*entry*/) {
+  return AwaitName(index);
+}
+
+std::optional<std::time_t> ParallelProbes::AttemptStart(std::size_t index,
+                                                        const ComputerEntry& /*entry*/,
+                                                        long long attempt) {
+  return AwaitAttemptStart(index, attempt);
+}
+
+ProbeResult ParallelProbes::AttemptResult(std::size_t index, const ComputerEntry& /*entry*/,
+                                          long long attempt) {
+  return AwaitAttemptResult(index, attempt);
+}
+
 void ParallelProbes::Work() {
   std::size_t index = 0;
   while (TakeNextRow(index)) {

@@ -11,6 +11,7 @@
 
 #include "engine/ComputerEntry.h"
 #include "engine/Notifier.h"
+#include "engine/RowAttempts.h"
 #include "platform/Clock.h"
 
 namespace tarnwick {
@@ -28,7 +29,7 @@ struct ProbeTarget {
 // or the alerts: the cycle's thread waits for each row's records in row
 // order and commits them itself, so the rows, the log and the alerts see
 // exactly the sequence of a one-at-a-time pass.
-class ParallelProbes {
+class ParallelProbes final : public RowAttempts {
  public:
   struct Options {
     int workers = 1;
@@ -41,7 +42,7 @@ class ParallelProbes {
   ParallelProbes(Notifier& notifier, const Clock& clock, std::vector<ProbeTarget> targets,
                  Options options);
   // Cancels and waits for the workers.
-  ~ParallelProbes();
+  ~ParallelProbes() override;
   ParallelProbes(const ParallelProbes&) = delete;
   ParallelProbes& operator=(const ParallelProbes&) = delete;
 
@@ -60,6 +61,13 @@ class ParallelProbes {
   std::optional<std::time_t> AwaitAttemptStart(std::size_t index, long long attempt);
   // The result of an attempt that started.
   ProbeResult AwaitAttemptResult(std::size_t index, long long attempt);
+
+  // The same waits as the cycle's source of a row's attempts.
+  std::string FreshName(std::size_t index, const ComputerEntry& entry) override;
+  std::optional<std::time_t> AttemptStart(std::size_t index, const ComputerEntry& entry,
+                                          long long attempt) override;
+  ProbeResult AttemptResult(std::size_t index, const ComputerEntry& entry,
+                            long long attempt) override;
 
  private:
   struct Attempt {

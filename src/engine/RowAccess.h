@@ -19,6 +19,8 @@ class RowAccess {
   virtual std::string ReadField(int row, Field field) = 0;
   virtual void WriteField(int row, Field field, std::string_view text) = 0;
   virtual void RedrawRow(int row) = 0;
+  // The state the row's Status shows, kept beside its text by every write.
+  virtual RowState ReadState(int row) = 0;
   virtual int RowCount() = 0;
   // All fifteen fields of one row in one call, each cut to its read limit.
   virtual ComputerEntry ReadRow(int row) = 0;

@@ -5,16 +5,19 @@ namespace tarnwick {
 std::atomic<int> StopRequested{0};
 std::atomic<MonitorStateValue> MonitorState{MonitorStateValue::Idle};
 
-void RequestStop() {
+bool RequestStop() {
+  MonitorStateValue running = MonitorStateValue::Running;
+  if (!MonitorState.compare_exchange_strong(running, MonitorStateValue::Stopping)) return false;
   StopRequested = 1;
-  MonitorState = MonitorStateValue::Stopping;
   WatchStopEvent().Signal();
+  return true;
 }
 
 void WatchEnded() {
   StopRequested = 0;
-  MonitorState = MonitorStateValue::Idle;
   WatchStopEvent().Reset();
+  // Last: whoever sees Idle may start the next watch at once.
+  MonitorState = MonitorStateValue::Idle;
 }
 
 const StopEvent& WatchStopEvent() {
@@ -28,9 +31,8 @@ void RaiseStopFromCycle() {
 }
 
 void ArmWatchStopEvent() {
+  StopRequested = 0;
   WatchStopEvent().Reset();
-  // A stop asked for before the reset must still wake the first probe.
-  if (StopRequested == 1) WatchStopEvent().Signal();
 }
 
 }  // namespace tarnwick

@@ -23,6 +23,8 @@ namespace tarnwick {
 namespace {
 
 constexpr unsigned long kLargestPort = 65535;
+// What the kernel's own connect would wait (six SYN retries) before it gave up.
+constexpr std::chrono::milliseconds kConnectBound{127000};
 
 void Trace(const char* before, int error, const char* after = "") {
   MailTrace::Write(before + std::to_string(error) + after);
@@ -108,15 +110,16 @@ bool IsLostConnection(int winsockError) {
 
 }  // namespace
 
-connection::connection(std::chrono::milliseconds waitLimit)
+connection::connection(std::chrono::milliseconds waitLimit, ConnectionStop stop)
     : receive_(new (std::nothrow) Buffer),
       send_(new (std::nothrow) Buffer),
-      configuredLimit_(waitLimit) {}
+      configuredLimit_(waitLimit),
+      stop_(stop) {}
 
 int connection::connect(std::string_view host, std::string_view service, connection*& out,
-                        std::chrono::milliseconds waitLimit) {
+                        std::chrono::milliseconds waitLimit, ConnectionStop stop) {
   out = nullptr;
-  std::unique_ptr<connection> created(new (std::nothrow) connection(waitLimit));
+  std::unique_ptr<connection> created(new (std::nothrow) connection(waitLimit, stop));
   if (!created) return MailErrorCode::kNoConnectionObject;
   connection* opened = created.get();
   auto& registry = ConnectionRegistry::Instance();
@@ -141,7 +144,8 @@ int connection::Open(std::string_view host, std::string_view service) {
   code = AddressFromHost(host, address);
   if (code != MailErrorCode::kOk) return code;
 
-  socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  // Non-blocking from the start, so that a stop reaches the connect too.
+  socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!socket_.valid()) return MailErrorCode::kSocketFailed;
 
   // Linux has no SO_DONTLINGER; lingering off is its graceful close, so
@@ -159,23 +163,39 @@ int connection::Open(std::string_view host, std::string_view service) {
   server.sin_port = htons(port);
   server.sin_addr = address;
   if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
-    code = ConnectCode(LastSocketError());
+    const int error = LastSocketError();
+    code = error == wsa::kEinprogress ? AwaitConnected() : ConnectCode(error);
     if (code != MailErrorCode::kOk) return code;
   }
 
-  int nonBlocking = 1;
-  ::ioctl(socket_.get(), FIONBIO, &nonBlocking);
   waitLimit_ = configuredLimit_;
   return MailErrorCode::kOk;
 }
 
+int connection::AwaitConnected() {
+  int error = 0;
+  if (WaitFor(POLLOUT, kConnectBound, error) <= 0) return MailErrorCode::kConnectFailed;
+  int pending = 0;
+  socklen_t length = sizeof pending;
+  if (::getsockopt(socket_.get(), SOL_SOCKET, SO_ERROR, &pending, &length) != 0) {
+    return ConnectCode(LastSocketError());
+  }
+  return pending == 0 ? MailErrorCode::kOk : ConnectCode(WinsockErrorFromErrno(pending));
+}
+
 // poll instead of select: an fd_set cannot hold descriptors above 1023.
+// 1 when ready, 0 when the limit (or the stop's grace) passed, -1 on error.
 int connection::WaitFor(short events, std::chrono::milliseconds limit, int& error) const {
-  pollfd waiting{socket_.get(), events, 0};
-  const auto milliseconds = std::clamp<long long>(limit.count(), 0, 24LL * 3600 * 1000);
-  const int ready = ::poll(&waiting, 1, static_cast<int>(milliseconds));
-  error = ready < 0 ? LastSocketError() : 0;
-  return ready;
+  const auto deadline =
+      StopEvent::SteadyClock::now() + std::clamp(limit, std::chrono::milliseconds(0),
+                                                 std::chrono::milliseconds(24LL * 3600 * 1000));
+  const WaitResult result =
+      stop_.event != nullptr
+          ? stop_.event->WaitWithGrace(socket_.get(), events, deadline, stop_.grace)
+          : StopEvent::Wait(socket_.get(), events, -1, deadline);
+  error = result == WaitResult::Failed ? LastSocketError() : 0;
+  if (result == WaitResult::Failed) return -1;
+  return result == WaitResult::Ready ? 1 : 0;
 }
 
 int connection::getchar(connection* conn, bool poll, char& out) {

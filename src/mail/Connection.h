@@ -8,9 +8,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/StopEvent.h"
 #include "platform/UniqueFd.h"
 
 namespace tarnwick {
+
+// The stop that a connection's waits watch: after it, each wait has `grace`
+// more (from the stop) before the dialogue is abandoned. None by default.
+struct ConnectionStop {
+  const StopEvent* event = nullptr;
+  std::chrono::milliseconds grace{0};
+};
 
 // One TCP connection of the mail client to a mail server. Replies are read
 // one character at a time from a 512-byte receive buffer; data goes out
@@ -31,7 +39,8 @@ class connection {
   // (decimal port or service name). On failure `out` is null and nothing
   // stays registered.
   static int connect(std::string_view host, std::string_view service, connection*& out,
-                     std::chrono::milliseconds waitLimit = kDefaultWaitLimit);
+                     std::chrono::milliseconds waitLimit = kDefaultWaitLimit,
+                     ConnectionStop stop = {});
   // The next byte of the server's data. `poll` asks without waiting.
   static int getchar(connection* conn, bool poll, char& out);
   // Sends everything before returning.
@@ -44,7 +53,7 @@ class connection {
   // Winsock error number, outside the mail codes.
   static int gethostname(std::string& out, std::size_t size);
 
-  explicit connection(std::chrono::milliseconds waitLimit);
+  explicit connection(std::chrono::milliseconds waitLimit, ConnectionStop stop = {});
   ~connection() = default;
   connection(const connection&) = delete;
   connection& operator=(const connection&) = delete;
@@ -58,6 +67,7 @@ class connection {
   int Open(std::string_view host, std::string_view service);
   int get_buffer(bool poll);
   int WaitFor(short events, std::chrono::milliseconds limit, int& error) const;
+  int AwaitConnected();
 
   UniqueFd socket_;
   std::unique_ptr<Buffer> receive_;
@@ -68,6 +78,7 @@ class connection {
   const std::chrono::milliseconds configuredLimit_;
   // Zero until the connection is open; the configured limit afterwards.
   std::chrono::milliseconds waitLimit_{0};
+  const ConnectionStop stop_;
 };
 
 }  // namespace tarnwick

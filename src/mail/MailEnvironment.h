@@ -22,6 +22,8 @@ struct MailEnvironment {
   bool english = false;
   // Each wait for the server; tests shorten it.
   std::chrono::milliseconds waitLimit = connection::kDefaultWaitLimit;
+  // A watch's stop, which leaves a mail already begun its grace.
+  ConnectionStop stop{};
 };
 
 }  // namespace tarnwick

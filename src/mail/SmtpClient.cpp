@@ -177,8 +177,8 @@ bool SmtpClient::Connect() {
 
 int SmtpClient::ConnectTo(std::string_view service) {
   MailTrace::Write("connect " + storage_.server + " " + std::string(service));
-  const int code =
-      connection::connect(storage_.server, service, storage_.current, environment_.waitLimit);
+  const int code = connection::connect(storage_.server, service, storage_.current,
+                                       environment_.waitLimit, environment_.stop);
   if (code != MailErrorCode::kOk) MailTrace::Write("connect failed: " + std::to_string(code));
   return code;
 }

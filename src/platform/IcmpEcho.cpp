@@ -21,6 +21,7 @@
 
 #include "platform/IcmpReplyParser.h"
 #include "platform/InetAddress.h"
+#include "platform/StopEvent.h"
 
 namespace tarnwick {
 namespace {
@@ -178,12 +179,6 @@ std::optional<std::uint16_t> DatagramIdentifier(int fd) {
   return ntohs(local.sin_port);
 }
 
-timespec ToTimespec(SteadyClock::duration duration) {
-  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count();
-  return timespec{static_cast<time_t>(nanoseconds / 1'000'000'000),
-                  static_cast<long>(nanoseconds % 1'000'000'000)};
-}
-
 std::optional<IcmpStatus> ReadPacket(int fd, IcmpSocketKind kind, const IcmpReplyParser& parser) {
   std::array<std::uint8_t, kReceiveBufferSize> buffer;
   sockaddr_in from{};
@@ -240,26 +235,18 @@ std::optional<IcmpStatus> ReadQueuedError(int fd, const IcmpReplyParser& parser)
 IcmpStatus AwaitAnswer(int fd, IcmpSocketKind kind, const IcmpReplyParser& parser,
                        SteadyClock::time_point deadline, int stopFd) {
   for (;;) {
-    // Once the time is up, what has already arrived is still looked at.
-    const auto remaining = std::max(deadline - SteadyClock::now(), SteadyClock::duration::zero());
-    // poll() skips a negative descriptor, so no stop event costs nothing.
-    std::array<pollfd, 2> polled{{{fd, POLLIN, 0}, {stopFd, POLLIN, 0}}};
-    const pollfd& watched = polled[0];
-    const timespec wait = ToTimespec(remaining);
-    const int ready = ::ppoll(polled.data(), polled.size(), &wait, nullptr);
-    if (ready < 0 && errno != EINTR) return IcmpStatus::GeneralFailure;
-    if (ready == 0 && remaining == SteadyClock::duration::zero()) return IcmpStatus::TimedOut;
-    if (ready <= 0) continue;
-    if ((polled[1].revents & POLLIN) != 0) return IcmpStatus::Interrupted;
-    // A stop event that broke cannot wake anyone: stop watching it.
-    if (polled[1].revents != 0) stopFd = -1;
-    if (watched.revents == 0) continue;
+    short revents = 0;
+    const WaitResult waited = StopEvent::Wait(fd, POLLIN, stopFd, deadline, &revents);
+    if (waited == WaitResult::Stopped) return IcmpStatus::Interrupted;
+    if (waited == WaitResult::Failed) return IcmpStatus::GeneralFailure;
+    // The last poll still looked at what had arrived by the deadline.
+    if (waited == WaitResult::TimedOut) return IcmpStatus::TimedOut;
     // Hang-up or a closed descriptor: nothing will ever arrive.
-    if ((watched.revents & (POLLERR | POLLIN)) == 0) return IcmpStatus::GeneralFailure;
-    if ((watched.revents & POLLERR) != 0) {
+    if ((revents & (POLLERR | POLLIN)) == 0) return IcmpStatus::GeneralFailure;
+    if ((revents & POLLERR) != 0) {
       if (const auto status = ReadQueuedError(fd, parser)) return *status;
     }
-    if ((watched.revents & POLLIN) != 0) {
+    if ((revents & POLLIN) != 0) {
       if (const auto status = ReadPacket(fd, kind, parser)) return *status;
     }
   }

@@ -6,6 +6,10 @@
 #include <sys/socket.h>
 
 #include <array>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace tarnwick {
 
@@ -27,6 +31,32 @@ std::optional<std::string> ReverseLookup(std::uint32_t address) {
     return std::nullopt;
   }
   return std::string(host.data());
+}
+
+std::optional<std::string> ReverseLookupUnlessStopped(std::uint32_t address,
+                                                      const StopEvent& stop) {
+  // Shared with the helper, which may outlive this call.
+  struct Lookup {
+    std::mutex mutex;
+    std::optional<std::string> name;
+    StopEvent done;
+  };
+  auto lookup = std::make_shared<Lookup>();
+  if (lookup->done.fd() < 0) return ReverseLookup(address);
+  try {
+    std::thread([lookup, address] {
+      std::optional<std::string> name = ReverseLookup(address);
+      std::lock_guard lock(lookup->mutex);
+      lookup->name = std::move(name);
+      lookup->done.Signal();
+    }).detach();
+  } catch (const std::system_error&) {
+    return ReverseLookup(address);
+  }
+  const auto never = StopEvent::Deadline::max();
+  if (stop.Wait(lookup->done.fd(), POLLIN, never) != WaitResult::Ready) return std::nullopt;
+  std::lock_guard lock(lookup->mutex);
+  return lookup->name;
 }
 
 }  // namespace tarnwick

@@ -230,6 +230,12 @@ constexpr Entry kCatalogue[] = {
      "[エラー]メールによるメッセージの送信を試みましたが、メールの送信に失敗しました。"
      "イベントログを確認してください。"},
     {Msg::AlertMailSent, "メールの送信に成功しました。"},
+    {Msg::AlertAbandonedEventHead, "「Tarnwick」は、監視の停止により、"},
+    {Msg::AlertAbandonedLogHead, "[エラー]監視の停止により、"},
+    {Msg::AlertAbandonedMailTail, "についてのメールによる通知を送り終えられず、中止しました。"},
+    {Msg::AlertAbandonedNetsendTail,
+     "についてのnet sendによる通知を送り終えられず、中止しました。"},
+    {Msg::ConsoleWatchClosed, "監視を終了しました。"},
     {Msg::HtmlPlaceholderText, "ただいま最初の監視を実行しています。しばらくお待ちください。"},
     {Msg::HtmlWriting, "結果をHTMLファイルへ出力します。"},
     {Msg::HtmlHeadingByMail, "メールで連絡"},

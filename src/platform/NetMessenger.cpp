@@ -17,7 +17,7 @@
 namespace tarnwick {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
+using SteadyClock = StopEvent::SteadyClock;
 
 constexpr unsigned char kSmbSendStart = 0xD5;
 constexpr unsigned char kSmbSendEnd = 0xD6;
@@ -35,29 +35,29 @@ constexpr std::size_t kTextBlockBytes = 127;
 constexpr std::size_t kSmbHeaderLength = 32;
 constexpr std::size_t kMaxReplyLength = 0x1FFFF;
 
+// The bound of the whole exchange, and the stop that may bring it forward.
 class Deadline {
  public:
-  explicit Deadline(std::chrono::milliseconds span) : end_(SteadyClock::now() + span) {}
-  // Milliseconds left, 0 once passed.
-  int RemainingMs() const {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(end_ - SteadyClock::now()).count();
-    if (left <= 0) return 0;
-    return left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left);
+  explicit Deadline(const NetMessengerOptions& options)
+      : end_(SteadyClock::now() + options.timeout),
+        stop_(options.stop),
+        grace_(options.stopGrace) {}
+
+  // Whether `fd` showed one of `events` before the deadline.
+  bool WaitFor(int fd, short events) const {
+    const WaitResult result = stop_ != nullptr ? stop_->WaitWithGrace(fd, events, end_, grace_)
+                                               : StopEvent::Wait(fd, events, -1, end_);
+    return result == WaitResult::Ready;
   }
 
  private:
   SteadyClock::time_point end_;
+  const StopEvent* stop_;
+  std::chrono::milliseconds grace_;
 };
 
 bool WaitFor(int fd, short events, const Deadline& deadline) {
-  for (;;) {
-    pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, deadline.RemainingMs());
-    if (ready > 0) return true;
-    if (ready == 0) return false;
-    if (errno != EINTR) return false;
-  }
+  return deadline.WaitFor(fd, events);
 }
 
 UniqueFd ConnectOne(const addrinfo& candidate, const Deadline& deadline) {
@@ -353,7 +353,7 @@ bool NetMessenger::Send(std::string_view recipient, std::string_view text) const
   if (!IsAcceptableRecipient(recipient)) return false;
   if (Utf16Length(text) > kMaxTextUnits) return false;
 
-  const Deadline deadline(options_.timeout);
+  const Deadline deadline(options_);
   const std::string host = options_.address.empty() ? std::string(recipient) : options_.address;
   UniqueFd connection = Connect(host, options_.port, deadline);
   if (!connection.valid()) return false;

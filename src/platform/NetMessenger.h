@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/StopEvent.h"
+
 namespace tarnwick {
 
 struct NetMessengerOptions {
@@ -19,6 +21,10 @@ struct NetMessengerOptions {
   std::optional<bool> sessionRequest;
   // Bound of the whole exchange: look-up, connect and every reply.
   std::chrono::milliseconds timeout{10000};
+  // When set, a stop leaves the exchange `stopGrace` more before it is
+  // abandoned (an alert decided before the stop is still delivered).
+  const StopEvent* stop = nullptr;
+  std::chrono::milliseconds stopGrace{0};
   // Empty: this computer's host name, as the system's own sender does.
   std::string sender;
 

@@ -8,7 +8,6 @@
 #include <ctime>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/CodePage.h"
@@ -66,8 +65,10 @@ TEST_P(StopSignalTest, PrintsChangesLogsAndEndsInOrder) {
   watch.Signal(GetParam());
   EXPECT_EQ(watch.Exited(10s), std::optional<int>(0)) << watch.Stderr();
 
-  // Both rows were announced as unknown first, and the down row beeped.
+  // Both rows were announced as unknown first, and the down row beeped; the
+  // end has a closing line.
   EXPECT_NE(watch.Stdout().find("loop (127.0.0.1) 不明"), std::string::npos);
+  EXPECT_TRUE(watch.Stdout().ends_with(" 監視を終了しました。\n")) << watch.Stdout();
   EXPECT_NE(watch.Stderr().find('\a'), std::string::npos);
 
   const std::string log = watch.RunningLogText(started);
@@ -117,12 +118,12 @@ TEST_F(WatchProcessTest, RepeatedSigtermEndsInOrder) {
     endedInOrder("under timeout, run " + std::to_string(run), started);
   }
 
-  // The second signal surely after the first was taken.
+  // The second signal after the first was taken: the watch has ended.
   const std::time_t started = std::time(nullptr);
   ASSERT_TRUE(watch.Start({dir.File("list.ls2")}));
   ASSERT_TRUE(watch.WaitForOutput({"loop (127.0.0.1) ○"}, 20s)) << watch.Stderr();
   watch.Signal(SIGTERM);
-  std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(watch.WaitForOutput({"監視を終了しました。"}, 20s)) << watch.Stderr();
   watch.Signal(SIGTERM);
   endedInOrder("SIGTERM twice", started);
 }

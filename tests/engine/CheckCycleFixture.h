@@ -30,8 +30,10 @@ inline std::string Sj(std::string_view utf8) {
 // Used only from the cycle's thread; the test reads after joining it.
 class ScriptedNotifier final : public Notifier {
  public:
-  ScriptedNotifier(const AppSettings& settings, UserPrompt& prompt)
-      : Notifier(settings, prompt, NotifierOptions{.syslogSocket = "/nonexistent/log"}) {}
+  ScriptedNotifier(const AppSettings& settings, UserPrompt& prompt,
+                   std::chrono::milliseconds stopGrace = kStopGrace)
+      : Notifier(settings, prompt,
+                 NotifierOptions{.syslogSocket = "/nonexistent/log", .stopGrace = stopGrace}) {}
 
   // Answers of the next probes of `address`; after them the probe fails.
   void Script(const std::string& address, std::vector<bool> answers) {

@@ -40,6 +40,33 @@ TEST(MemoryRows, ReadsAreCutButStoredTextIsKept) {
   EXPECT_EQ(rows.ReadRowCutTo(1, 2047)[Field::ComputerName], "");
 }
 
+TEST(MemoryRows, EachRowKeepsTheStateItsStatusShows) {
+  const struct {
+    std::string status;
+    RowState state;
+  } cases[] = {
+      {StatusUnknownText(), RowState::Unknown},
+      {StatusCheckingText(3), RowState::Checking},
+      {StatusUpText(), RowState::Up},
+      {StatusDownText(), RowState::Down},
+      {StatusDownText() + "?", RowState::Other},
+      {"", RowState::Other},
+  };
+  for (const auto& c : cases) {
+    MemoryRows rows;
+    ComputerEntry entry = Named("pc");
+    entry[Field::Status] = c.status;
+    rows.ReplaceAll({entry});
+    EXPECT_EQ(rows.ReadState(0), c.state) << c.status;
+    rows.WriteField(0, Field::Status, StatusUpText());
+    rows.InsertRow(0, entry);
+    EXPECT_EQ(rows.ReadState(0), c.state) << c.status;
+    EXPECT_EQ(rows.ReadState(1), RowState::Up) << "the row written moved down with its state";
+    rows.RemoveRow(0);
+    EXPECT_EQ(rows.ReadState(0), RowState::Up) << c.status;
+  }
+}
+
 TEST(MemoryRows, OutOfRangeRowsAreIgnored) {
   MemoryRows rows;
   rows.WriteField(0, Field::Status, "x");
