@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Cp932Text.h"
 #include "dialogs/ModalWork.h"
 #include "dialogs/PageControls.h"
 #include "engine/Notifier.h"
+#include "gui/Cp932Text.h"
 #include "mail/MailAddressList.h"
 
 namespace tarnwick {

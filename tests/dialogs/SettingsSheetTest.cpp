@@ -15,7 +15,6 @@
 #include <new>
 #include <utility>
 
-#include "app/Cp932Text.h"
 #include "dialogs/CPageHtml.h"
 #include "dialogs/CPageMail.h"
 #include "dialogs/CPageMsg.h"
@@ -25,6 +24,7 @@
 #include "dialogs/CPageSchedule.h"
 #include "dialogs/CSettingsSheet.h"
 #include "dialogs/ModalWork.h"
+#include "gui/Cp932Text.h"
 #include "gui_support/GuiTestSupport.h"
 #include "settings/SettingsStore.h"
 #include "support/ProcessRunner.h"

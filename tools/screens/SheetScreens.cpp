@@ -1,7 +1,7 @@
 #include <QTabWidget>
 
-#include "app/Cp932Text.h"
 #include "dialogs/CSettingsSheet.h"
+#include "gui/Cp932Text.h"
 #include "screens/ScreenShots.h"
 #include "settings/SettingsStore.h"
 #include "support/RecordingPrompt.h"
