@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "dialogs/CSettingsPage.h"
 
 class QCheckBox;
@@ -7,6 +9,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace tarnwick {
+
+class WorkProgressWindow;
 
 // "メールで連絡": the mail server, the recipients, the sender, the language of
 // the alert mails and the 30-second wait; with a test mail.
@@ -33,7 +37,17 @@ class CPageMail : public CSettingsPage {
   void Fill() override;
 
  private:
+  struct TestMail {
+    std::string server;
+    std::string sender;
+    std::string recipients;
+    std::string subject;
+    std::string body;
+  };
+
   void SendTestMail();
+  // On the helper thread of the test mail's window.
+  bool DeliverTestMail(const TestMail& mail, WorkProgressWindow& progress) const;
   bool CheckTestFields(const QString& server, const QString& sender, const QString& recipients);
   bool ValidateRecipients(const std::string& recipients);
   void ConfirmRecipients(const QString& recipients);

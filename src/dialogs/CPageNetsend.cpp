@@ -8,8 +8,9 @@
 
 #include "dialogs/ModalWork.h"
 #include "dialogs/PageControls.h"
-#include "engine/Notifier.h"
+#include "dialogs/WorkProgressWindow.h"
 #include "gui/Cp932Text.h"
+#include "platform/NetMessenger.h"
 
 namespace tarnwick {
 
@@ -48,9 +49,17 @@ void CPageNetsend::SendTestMessage() {
   }
   const std::string recipient = FieldText(recipient_, AppSettings::kHostCapacity);
   const std::string text = ToCp932(QStringLiteral("これはテストメッセージです。"));
-  Notifier notifier(settings(), prompt());
-  const bool sent =
-      ModalWork::Run(*window(), [&] { return notifier.SendNetMessage(recipient, text); });
+  const WorkOutcome outcome = ModalWork::RunCancellable(
+      *window(), UiText(Msg::TestNetsendCaption), UiText(Msg::TestNetsendSending),
+      [&](WorkProgressWindow& progress) {
+        // The window's stop, with no grace: a cancel abandons the exchange at once.
+        NetMessengerOptions options = NetMessengerOptions::FromEnvironment();
+        options.stop = &progress.stop();
+        return NetMessenger(options).Send(recipient, text);
+      });
+  // The user ended it and knows: no box.
+  if (outcome == WorkOutcome::Cancelled) return;
+  const bool sent = outcome == WorkOutcome::Succeeded;
   if (sent)
     Inform(QStringLiteral("メッセージの送信に成功しました。"));
   else
