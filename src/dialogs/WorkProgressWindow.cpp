@@ -4,18 +4,25 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/Cp932Text.h"
 #include "platform/Messages.h"
 
 namespace tarnwick {
+namespace {
+
+// Room for the longer texts that follow the first.
+constexpr int kMinimumTextWidth = 300;
+
+}  // namespace
 
 WorkProgressWindow::WorkProgressWindow(const QString& caption, const QString& text, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint),
       text_(new QLabel(text, this)),
       cancel_(new QPushButton(UiText(Msg::TestWorkCancel), this)) {
   setWindowTitle(caption);
-  text_->setMinimumWidth(fontMetrics().horizontalAdvance(text) + 40);
+  text_->setMinimumWidth(std::max(kMinimumTextWidth, fontMetrics().horizontalAdvance(text) + 40));
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(cancel_);
