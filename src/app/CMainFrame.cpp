@@ -9,10 +9,10 @@
 
 #include "app/CAboutBox.h"
 #include "app/CTarnwickView.h"
-#include "app/Cp932Text.h"
-#include "app/GuiPrompt.h"
 #include "app/UrlOpener.h"
 #include "engine/WatchState.h"
+#include "gui/Cp932Text.h"
+#include "gui/GuiPrompt.h"
 #include "platform/Messages.h"
 
 namespace tarnwick {

@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/GuiPrompt.h"
 #include "engine/AppSettings.h"
+#include "gui/GuiPrompt.h"
 #include "platform/Clock.h"
 #include "platform/RegistryFile.h"
 #include "platform/SingleInstanceLock.h"

@@ -3,27 +3,26 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTableView>
-#include <memory>
 
 #include "app/AppServices.h"
-#include "app/ComputerListModel.h"
-#include "app/GuiBeeper.h"
-#include "app/ListState.h"
+#include "app/ClipboardCommands.h"
+#include "app/ListFileCommands.h"
+#include "app/WatchControl.h"
+#include "gui/ComputerListModel.h"
+#include "gui/ListState.h"
 
 namespace tarnwick {
 
-class CCheckThread;
-
-// The computer list view and the commands that act on it: the list
-// commands, the clipboard, the list file, and the start and stop of the
-// watch. Every command works only in its state and tests MonitorState again
+// The computer list view: its keys, its selection, its pop-up and the list
+// commands that act on the selected row. The clipboard, the list file and
+// the watch have classes of their own, reached through the commands below.
+// Every command works only in its state and tests MonitorState again
 // itself, whatever enabled it.
 class CTarnwickView : public QTableView {
   Q_OBJECT
 
  public:
   explicit CTarnwickView(AppServices services, QWidget* parent = nullptr);
-  ~CTarnwickView() override;
 
   ComputerListModel& list() { return model_; }
   ListState& listState() { return listState_; }
@@ -43,18 +42,18 @@ class CTarnwickView : public QTableView {
   void AddComputer();
   void DeleteSelected();
   void EditSelected();
-  void CopySelected();
-  void CutSelected();
-  void Paste();
-  void StartWatch();
-  void StopWatch();
-  void SaveList();
-  void LoadList();
+  void CopySelected() { clipboard_.Copy(); }
+  void CutSelected() { clipboard_.Cut(); }
+  void Paste() { clipboard_.Paste(); }
+  void StartWatch() { watch_.Start(); }
+  void StopWatch() { watch_.Stop(); }
+  void SaveList() { listFile_.Save(); }
+  void LoadList() { listFile_.Load(); }
   void OpenSettings();
 
   // Stops a running watch and waits for its end, keeping the GUI alive
   // meanwhile; for the orderly end on SIGTERM.
-  void StopAndWait();
+  void StopAndWait() { watch_.StopAndWait(); }
 
  signals:
   // MonitorState changed (start, stop, the watch's end).
@@ -69,18 +68,13 @@ class CTarnwickView : public QTableView {
 
  private:
   static bool Idle();
-  // Refuses, with a message, a record of ours that CP932 cannot hold.
-  bool RecordFitsCp932(const QString& text);
-  // After the watch has told of its end.
-  void FinishWatch();
-  QString InitialListFileName() const;
 
   AppServices services_;
   ComputerListModel model_;
   ListState listState_;
-  GuiBeeper beeper_;
-  std::unique_ptr<Notifier> notifier_;
-  std::unique_ptr<CCheckThread> watch_;
+  ClipboardCommands clipboard_;
+  ListFileCommands listFile_;
+  WatchControl watch_;
   QPointer<QMenu> contextMenu_;
 };
 

@@ -12,8 +12,6 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "app/Cp932ByteValidator.h"
-#include "app/Cp932Text.h"
 #include "dialogs/CComputerGroup.h"
 #include "dialogs/CIpAddressEdit.h"
 #include "dialogs/CMailAddressGroup.h"
@@ -22,6 +20,8 @@
 #include "dialogs/ComputerDialogLayout.h"
 #include "dialogs/ComputerForm.h"
 #include "dialogs/NameLookup.h"
+#include "gui/Cp932ByteValidator.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick {
 namespace {

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/Cp932ByteValidator.h"
 #include "dialogs/CIpAddressEdit.h"
+#include "gui/Cp932ByteValidator.h"
 
 namespace tarnwick {
 

@@ -9,8 +9,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/Cp932ByteValidator.h"
-#include "app/Cp932Text.h"
 #include "dialogs/CComputerGroup.h"
 #include "dialogs/CIpAddressEdit.h"
 #include "dialogs/CMailAddressGroup.h"
@@ -19,6 +17,8 @@
 #include "dialogs/ComputerDialogLayout.h"
 #include "dialogs/ComputerForm.h"
 #include "dialogs/PageControls.h"
+#include "gui/Cp932ByteValidator.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick {
 namespace {

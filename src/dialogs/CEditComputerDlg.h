@@ -2,10 +2,10 @@
 
 #include <QDialog>
 
-#include "app/ComputerListModel.h"
-#include "app/ListState.h"
 #include "dialogs/ComputerForm.h"
 #include "engine/AppSettings.h"
+#include "gui/ComputerListModel.h"
+#include "gui/ListState.h"
 #include "platform/UserPrompt.h"
 
 class QLineEdit;

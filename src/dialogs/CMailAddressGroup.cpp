@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/Cp932ByteValidator.h"
-#include "app/Cp932Text.h"
-#include "app/GuiPrompt.h"
+#include "gui/Cp932ByteValidator.h"
+#include "gui/Cp932Text.h"
+#include "gui/GuiPrompt.h"
 
 namespace tarnwick {
 namespace {

@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/Cp932Text.h"
 #include "dialogs/PageControls.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick {
 namespace {

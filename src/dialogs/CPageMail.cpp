@@ -7,13 +7,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <chrono>
 
-#include "app/Cp932Text.h"
 #include "dialogs/CMailSecurityGroup.h"
 #include "dialogs/ModalWork.h"
 #include "dialogs/PageControls.h"
-#include "engine/Notifier.h"
+#include "dialogs/WorkProgressWindow.h"
+#include "gui/Cp932Text.h"
 #include "mail/MailAddressList.h"
+#include "mail/MailEnvironment.h"
+#include "mail/SmtpClient.h"
+#include "platform/Clock.h"
+#include "platform/EventLog.h"
 
 namespace tarnwick {
 namespace {
@@ -27,6 +32,18 @@ QLabel* Example(const QString& text, QWidget* parent) {
 bool HasSecondAt(const QString& sender) {
   const qsizetype first = sender.indexOf(QLatin1Char('@'));
   return first >= 0 && sender.indexOf(QLatin1Char('@'), first + 1) >= 0;
+}
+
+QString PhaseText(MailPhase phase) {
+  switch (phase) {
+    case MailPhase::Connecting:
+      return UiText(Msg::TestMailConnecting);
+    case MailPhase::Sending:
+      return UiText(Msg::TestMailSending);
+    case MailPhase::Closing:
+      return UiText(Msg::TestMailClosing);
+  }
+  return {};
 }
 
 }  // namespace
@@ -148,16 +165,45 @@ void CPageMail::SendTestMail() {
   const std::string body =
       ToCp932(english ? QStringLiteral("This mail is a test mail for Tarnwick.")
                       : QStringLiteral("これはTarnwick のテストメールです。"));
-  // The protection and login as the fields hold them now, applied or not.
   AppSettings trial = settings();
   security_->Store(trial);
-  Notifier notifier(trial, prompt());
-  const bool delivered = ModalWork::Run(
-      *window(), [&] { return notifier.SendMail(server, sender, recipients, subject, body) == 1; });
+  const TestMail mail{
+      server,
+      sender,
+      recipients,
+      subject,
+      body,
+      SmtpSubmission::FromSettings(trial.SmtpSecurity, trial.SmtpPort, trial.SmtpUser,
+                                   trial.SmtpPassword, trial.SmtpCaFile)};
+  const WorkOutcome outcome = ModalWork::RunCancellable(
+      *window(), UiText(Msg::TestMailCaption), UiText(Msg::TestMailConnecting),
+      [&](WorkProgressWindow& progress) { return DeliverTestMail(mail, progress); });
+  // The user ended it and knows: no box.
+  if (outcome == WorkOutcome::Cancelled) return;
+  const bool delivered = outcome == WorkOutcome::Succeeded;
   if (delivered)
     Inform(QStringLiteral("メール送信に成功しました。"));
   else
     Fail(QStringLiteral("メール送信に失敗しました。詳細はイベントログを参照してください。"));
+}
+
+bool CPageMail::DeliverTestMail(const TestMail& mail, WorkProgressWindow& progress) const {
+  const EventLog eventLog;
+  const SystemClock clock;
+  // The window's stop, without the grace that a stop of the watch leaves an
+  // alert: a cancel abandons the dialogue at once.
+  const MailEnvironment environment{
+      .eventLog = eventLog,
+      .prompt = prompt(),
+      .clock = clock,
+      .showMessage = settings().EnableMailDebug == 1,
+      .english = settings().SendMailByEnglish != 0,
+      .submission = mail.submission,
+      .stop = {.event = &progress.stop(), .grace = std::chrono::milliseconds(0)},
+      .phaseBegins = [&progress](MailPhase phase) { progress.Tell(PhaseText(phase)); },
+  };
+  return SmtpClient::SendMail(environment, mail.server, mail.sender, mail.recipients, mail.subject,
+                              mail.body) == 1;
 }
 
 bool CPageMail::CheckTestFields(const QString& server, const QString& sender,

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <string>
+
 #include "dialogs/CSettingsPage.h"
+#include "mail/SmtpSubmission.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -9,6 +12,7 @@ class QPushButton;
 namespace tarnwick {
 
 class CMailSecurityGroup;
+class WorkProgressWindow;
 
 // "メールで連絡": the mail server, the recipients, the sender, the language of
 // the alert mails and the 30-second wait; with a test mail.
@@ -36,7 +40,19 @@ class CPageMail : public CSettingsPage {
   void Fill() override;
 
  private:
+  struct TestMail {
+    std::string server;
+    std::string sender;
+    std::string recipients;
+    std::string subject;
+    std::string body;
+    // The protection and login as the fields hold them now, applied or not.
+    SmtpSubmission submission;
+  };
+
   void SendTestMail();
+  // On the helper thread of the test mail's window.
+  bool DeliverTestMail(const TestMail& mail, WorkProgressWindow& progress) const;
   bool CheckTestFields(const QString& server, const QString& sender, const QString& recipients);
   bool ValidateRecipients(const std::string& recipients);
   void ConfirmRecipients(const QString& recipients);

@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Cp932Text.h"
 #include "dialogs/CPageMail.h"
 #include "dialogs/PageControls.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick {
 namespace {

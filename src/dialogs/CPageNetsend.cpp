@@ -6,10 +6,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Cp932Text.h"
 #include "dialogs/ModalWork.h"
 #include "dialogs/PageControls.h"
-#include "engine/Notifier.h"
+#include "dialogs/WorkProgressWindow.h"
+#include "gui/Cp932Text.h"
+#include "platform/NetMessenger.h"
 
 namespace tarnwick {
 
@@ -48,12 +49,19 @@ void CPageNetsend::SendTestMessage() {
   }
   const std::string recipient = FieldText(recipient_, AppSettings::kHostCapacity);
   const std::string text = ToCp932(QStringLiteral("これはテストメッセージです。"));
-  Notifier notifier(settings(), prompt());
   NetSendResult result = NetSendResult::NoAnswer;
-  const bool sent = ModalWork::Run(*window(), [&] {
-    result = notifier.SendNetMessage(recipient, text);
-    return result == NetSendResult::Sent;
-  });
+  const WorkOutcome outcome = ModalWork::RunCancellable(
+      *window(), UiText(Msg::TestNetsendCaption), UiText(Msg::TestNetsendSending),
+      [&](WorkProgressWindow& progress) {
+        // The window's stop, with no grace: a cancel abandons the exchange at once.
+        NetMessengerOptions options = NetMessengerOptions::FromEnvironment();
+        options.stop = &progress.stop();
+        result = NetMessenger(options).Deliver(recipient, text);
+        return result == NetSendResult::Sent;
+      });
+  // The user ended it and knows: no box.
+  if (outcome == WorkOutcome::Cancelled) return;
+  const bool sent = outcome == WorkOutcome::Succeeded;
   if (sent)
     Inform(QStringLiteral("メッセージの送信に成功しました。"));
   else

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Cp932Text.h"
 #include "dialogs/PageControls.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick {
 namespace {

@@ -4,8 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/Cp932ByteValidator.h"
 #include "dialogs/CProgramFileDialog.h"
+#include "gui/Cp932ByteValidator.h"
 
 namespace tarnwick {
 

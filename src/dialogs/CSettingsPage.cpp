@@ -3,8 +3,8 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 
-#include "app/Cp932Text.h"
-#include "app/GuiPrompt.h"
+#include "gui/Cp932Text.h"
+#include "gui/GuiPrompt.h"
 
 namespace tarnwick {
 

@@ -6,13 +6,13 @@
 #include <optional>
 #include <utility>
 
-#include "app/Cp932Text.h"
-#include "app/GuiPrompt.h"
 #include "dialogs/CComputerGroup.h"
 #include "dialogs/CIpAddressEdit.h"
 #include "dialogs/CMailAddressGroup.h"
 #include "dialogs/CNotifyGroup.h"
 #include "dialogs/CProgramGroup.h"
+#include "gui/Cp932Text.h"
+#include "gui/GuiPrompt.h"
 #include "mail/MailAddressList.h"
 
 namespace tarnwick {

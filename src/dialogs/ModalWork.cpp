@@ -6,6 +6,8 @@
 #include <atomic>
 #include <thread>
 
+#include "dialogs/WorkProgressWindow.h"
+
 namespace tarnwick {
 namespace {
 
@@ -29,14 +31,8 @@ bool IsUserInput(QEvent::Type type) {
   }
 }
 
-}  // namespace
-
-ModalWork::ModalWork(QWidget& window) : window_(&window) {}
-
-bool ModalWork::Run(QWidget& window, const std::function<bool()>& work) {
-  ModalWork blocker(window);
-  qApp->installEventFilter(&blocker);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+// The work's result, false when it threw; the GUI thread runs meanwhile.
+bool RunOnHelperThread(const std::function<bool()>& work) {
   std::atomic<bool> result{false};
   QEventLoop loop;
   std::thread helper([&] {
@@ -50,9 +46,38 @@ bool ModalWork::Run(QWidget& window, const std::function<bool()>& work) {
   });
   loop.exec();
   helper.join();
+  return result;
+}
+
+}  // namespace
+
+ModalWork::ModalWork(QWidget& window) : window_(&window) {}
+
+bool ModalWork::Run(QWidget& window, const std::function<bool()>& work) {
+  ModalWork blocker(window);
+  qApp->installEventFilter(&blocker);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool result = RunOnHelperThread(work);
   QApplication::restoreOverrideCursor();
   qApp->removeEventFilter(&blocker);
   return result;
+}
+
+WorkOutcome ModalWork::RunCancellable(QWidget& window, const QString& caption, const QString& text,
+                                      const std::function<bool(WorkProgressWindow&)>& work) {
+  ModalWork blocker(window);
+  QWidget* blocked = window.window();
+  WorkProgressWindow progress(caption, text, blocked);
+  qApp->installEventFilter(&blocker);
+  // Only the blocked window waits: the cancel button keeps its own cursor.
+  blocked->setCursor(Qt::WaitCursor);
+  progress.show();
+  const bool result = RunOnHelperThread([&] { return work(progress); });
+  progress.hide();
+  blocked->unsetCursor();
+  qApp->removeEventFilter(&blocker);
+  if (result) return WorkOutcome::Succeeded;
+  return progress.cancelled() ? WorkOutcome::Cancelled : WorkOutcome::Failed;
 }
 
 bool ModalWork::eventFilter(QObject* watched, QEvent* event) {

@@ -6,8 +6,8 @@
 #include <QStyle>
 #include <climits>
 
-#include "app/Cp932ByteValidator.h"
-#include "app/Cp932Text.h"
+#include "gui/Cp932ByteValidator.h"
+#include "gui/Cp932Text.h"
 #include "platform/CodePage.h"
 
 namespace tarnwick {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include "mail/Connection.h"
 #include "mail/SmtpSubmission.h"
@@ -9,6 +10,9 @@
 #include "platform/UserPrompt.h"
 
 namespace tarnwick {
+
+// The stages of a delivery that a waiting user may be told of.
+enum class MailPhase { Connecting, Sending, Closing };
 
 // What a mail delivery needs from its host: where failures are reported,
 // who sees the debug display, the two mail settings and the time.
@@ -27,6 +31,8 @@ struct MailEnvironment {
   SmtpSubmission submission{};
   // A watch's stop, which leaves a mail already begun its grace.
   ConnectionStop stop{};
+  // Told on the delivering thread as each stage begins; none by default.
+  std::function<void(MailPhase)> phaseBegins{};
 };
 
 }  // namespace tarnwick

@@ -160,6 +160,7 @@ int SmtpClient::Deliver(std::string_view body) {
     }
     const bool delivered = SmtpSession() && SendMessageText(message);
     if (delivered) {
+      TellPhase(MailPhase::Closing);
       SendCommand("QUIT\r\n");
       ReadReply();
     }
@@ -170,6 +171,10 @@ int SmtpClient::Deliver(std::string_view body) {
     if (storage_.current != nullptr) CloseConnection();
     return 0;
   }
+}
+
+void SmtpClient::TellPhase(MailPhase phase) const {
+  if (environment_.phaseBegins) environment_.phaseBegins(phase);
 }
 
 bool SmtpClient::Connect() {
@@ -202,6 +207,7 @@ int SmtpClient::ConnectTo(std::string_view service) {
 }
 
 bool SmtpClient::SmtpSession() {
+  TellPhase(MailPhase::Connecting);
   if (!Connect()) return false;
   if (environment_.submission.protection == SmtpProtection::Tls && !StartTls()) return false;
 
@@ -220,6 +226,7 @@ bool SmtpClient::SmtpSession() {
     return AbortSession(Fill(Text(Msg::MailGreetingRefused), {std::to_string(reply)}));
   }
 
+  TellPhase(MailPhase::Sending);
   const std::string& heloName = storage_.localHost.empty() ? storage_.server : storage_.localHost;
   if (environment_.submission.Extended()) {
     if (!Submit(heloName)) return false;

@@ -51,6 +51,7 @@ class SmtpClient {
 
   int Deliver(std::string_view body);
   bool SmtpSession();
+  void TellPhase(MailPhase phase) const;
   bool Connect();
   // One connection attempt to the server at `service`, traced.
   int ConnectTo(std::string_view service);

@@ -54,6 +54,13 @@ constexpr Entry kCatalogue[] = {
     {Msg::HelpNotOpened,
      "ヘルプを表示できませんでした。HTMLファイルを開くブラウザが見つかりません。"
      "次のファイルをブラウザで開いてください。\n%1"},
+    {Msg::TestWorkCancel, "キャンセル"},
+    {Msg::TestMailCaption, "テストメールの送信"},
+    {Msg::TestMailConnecting, "メールサーバに接続しています..."},
+    {Msg::TestMailSending, "メールを送信しています..."},
+    {Msg::TestMailClosing, "メールサーバとの接続を終了しています..."},
+    {Msg::TestNetsendCaption, "テストメッセージの送信"},
+    {Msg::TestNetsendSending, "メッセージを送信しています..."},
 
     // Probes
     {Msg::PingAnswered, "PING応答あり"},

@@ -39,9 +39,16 @@ enum class Msg {
   UnknownHostname,
 
   // Dialogs, settings sheet and main window commands
-  InputNotCp932,  // %1: the field's label
-  PasteNotCp932,  // %1: the field's column heading
-  HelpNotOpened,  // %1: the help page's path
+  InputNotCp932,   // %1: the field's label
+  PasteNotCp932,   // %1: the field's column heading
+  HelpNotOpened,   // %1: the help page's path
+  TestWorkCancel,  // the button that cancels a test mail or test message
+  TestMailCaption,
+  TestMailConnecting,
+  TestMailSending,
+  TestMailClosing,
+  TestNetsendCaption,
+  TestNetsendSending,
 
   // Probes
   PingAnswered,

@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 
-#include "app/Cp932Text.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick::test {
 

@@ -10,10 +10,10 @@
 #include <QTest>
 
 #include "MainWindowFixture.h"
-#include "app/Cp932Text.h"
 #include "app/DownRowDelegate.h"
 #include "app/UrlOpener.h"
 #include "engine/WatchState.h"
+#include "gui/Cp932Text.h"
 #include "gui_support/GuiTestSupport.h"
 #include "settings/ClipboardRecord.h"
 #include "settings/ListFile.h"

@@ -19,11 +19,11 @@
 #include <memory>
 #include <utility>
 
-#include "app/Cp932Text.h"
 #include "dialogs/CAddComputerDlg.h"
 #include "dialogs/CEditComputerDlg.h"
 #include "dialogs/CIpAddressEdit.h"
 #include "dialogs/CProgramGroup.h"
+#include "gui/Cp932Text.h"
 #include "gui_support/GuiTestSupport.h"
 #include "platform/ProgramLauncher.h"
 

@@ -17,7 +17,6 @@
 #include <new>
 #include <utility>
 
-#include "app/Cp932Text.h"
 #include "dialogs/CMailSecurityGroup.h"
 #include "dialogs/CPageHtml.h"
 #include "dialogs/CPageMail.h"
@@ -28,8 +27,11 @@
 #include "dialogs/CPageSchedule.h"
 #include "dialogs/CSettingsSheet.h"
 #include "dialogs/ModalWork.h"
+#include "dialogs/WorkProgressWindow.h"
+#include "gui/Cp932Text.h"
 #include "gui_support/GuiTestSupport.h"
 #include "settings/SettingsStore.h"
+#include "support/LoopbackListener.h"
 #include "support/ProcessRunner.h"
 #include "support/SambaServer.h"
 #include "support/SmtpSink.h"
@@ -247,6 +249,43 @@ class SettingsSheetTest : public QObject {
     ::unsetenv("TARNWICK_NETSEND_PORT");
     QCOMPARE(Boxes(), QStringList{QStringLiteral("エラー|メッセージの送信に失敗しました。\n"
                                                  "送信先のコンピュータに接続を拒否されました。")});
+  }
+
+  void cancelledTestMailFreesTheSheetForTheNextOne() {
+    test::LoopbackListener silent;
+    auto* mail = Open<CPageMail>(kMail);
+    mail->serverEdit()->setText(QStringLiteral("127.0.0.1:%1").arg(silent.port()));
+    mail->senderEdit()->setText(QStringLiteral("w@example.jp"));
+    mail->recipientsEdit()->setText(QStringLiteral("a@example.jp"));
+    UniqueFd held;
+    QString shown;
+    bool outlivedTheCancel = false;
+    QTimer::singleShot(0, [&] {
+      // Cancelled while the mail waits for a greeting that never comes.
+      held = silent.Accept(10000);
+      auto* progress = sheet_->findChild<WorkProgressWindow*>();
+      shown = progress->textLabel()->text();
+      QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+      // Not a speed bound: only a dialogue the cancel failed to end runs on
+      // towards the 30-second wait for the greeting.
+      QTimer::singleShot(10000, progress, [&] { outlivedTheCancel = true; });
+    });
+    mail->testButton()->click();
+    QVERIFY(held.valid());
+    QVERIFY(!outlivedTheCancel);
+    QCOMPARE(shown, QStringLiteral("メールサーバに接続しています..."));
+    const QString confirmation = QStringLiteral("確認|a@example.jp\n(合計 1 人)へ送信します。");
+    QCOMPARE(Boxes(), QStringList{confirmation});
+    QVERIFY(sheet_->findChild<WorkProgressWindow*>() == nullptr);
+
+    test::SmtpSink sink;
+    prompt_.Clear();
+    mail->serverEdit()->clear();
+    QTest::keyClicks(mail->serverEdit(), QString::fromStdString(sink.address()));
+    mail->testButton()->click();
+    QCOMPARE(Boxes(),
+             (QStringList{confirmation, QStringLiteral("確認|メール送信に成功しました。")}));
+    QCOMPARE(sink.WaitForMessages(1).size(), std::size_t{1});
   }
 
   void testNetSendReachesARealSmbd() {

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "app/Cp932Text.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick::test {
 

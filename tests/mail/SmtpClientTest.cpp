@@ -103,13 +103,19 @@ class SmtpClientTest : public ::testing::Test {
   test::RecordingPrompt prompt;
   test::FakeClock clock{MakeLocalTime(2007, 6, 4, 9, 5, 0)};
   MailEnvironment environment{eventLog, prompt, clock, false, true, 300ms};
+  std::vector<MailPhase> phases;
+  void TellPhases() {
+    environment.phaseBegins = [this](MailPhase phase) { phases.push_back(phase); };
+  }
 };
 
 TEST_F(SmtpClientTest, DeliversThroughTheWholeDialogueAfterAMultiLineGreeting) {
   Script script = AcceptingWith(
       0, ScriptedSmtpServer::Say("220-first line\r\n220-second line\r\n220 ready\r\n"), 2);
   ScriptedSmtpServer server(script);
+  TellPhases();
   EXPECT_EQ(Send(server.address(), "watch@example.com", "a@x.test;;b@x.test"), 1);
+  EXPECT_EQ(phases, (std::vector{MailPhase::Connecting, MailPhase::Sending, MailPhase::Closing}));
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{
                                    "HELO " + LocalHostName(), "MAIL From:<watch@example.com>",
                                    "RCPT To: <a@x.test>", "RCPT To: <b@x.test>", "DATA", "QUIT"}));
@@ -240,7 +246,9 @@ TEST_F(SmtpClientTest, ReplyWithoutLineEndIsReportedAndNeverCompletes) {
 }
 
 TEST_F(SmtpClientTest, RefusedPortGivesTheRefusalAndTheMissingSocket) {
+  TellPhases();
   EXPECT_EQ(Send("127.0.0.1:" + std::to_string(test::ClosedLoopbackPort())), 0);
+  EXPECT_EQ(phases, std::vector{MailPhase::Connecting});
   EXPECT_EQ(Entries(), (std::vector<std::string>{kRefused, kNoSocket}));
   EXPECT_EQ(ConnectionRegistry::Instance().size(), 0u);
   EXPECT_FALSE(ConnectionRegistry::Instance().winsockStarted());

@@ -2,10 +2,10 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "app/Cp932Text.h"
 #include "dialogs/CAddComputerDlg.h"
 #include "dialogs/CEditComputerDlg.h"
 #include "dialogs/CIpAddressEdit.h"
+#include "gui/Cp932Text.h"
 #include "screens/ScreenShots.h"
 #include "support/RecordingPrompt.h"
 

@@ -1,9 +1,15 @@
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
-#include "app/Cp932Text.h"
+#include "dialogs/CPageMail.h"
 #include "dialogs/CSettingsSheet.h"
+#include "dialogs/WorkProgressWindow.h"
+#include "gui/Cp932Text.h"
 #include "screens/ScreenShots.h"
 #include "settings/SettingsStore.h"
+#include "support/LoopbackListener.h"
 #include "support/RecordingPrompt.h"
 
 namespace tarnwick::screens {
@@ -44,6 +50,27 @@ TARNWICK_SCREENS(sheet) {
     sheet.tabs()->setCurrentIndex(i);
     Shoot(sheet, QStringLiteral("sheet-%1").arg(i + 1));
   }
+}
+
+// The window of a test mail that waits for a server that never greets,
+// taken before it is cancelled.
+TARNWICK_SCREENS(testmail) {
+  RegistryFile registry;
+  AppSettings settings = RealisticSettings(registry);
+  test::RecordingPrompt prompt;
+  test::LoopbackListener silent;
+  CSettingsSheet sheet(settings, registry, prompt);
+  sheet.tabs()->setCurrentIndex(0);
+  sheet.show();
+  auto* mail = sheet.page<CPageMail>(0);
+  mail->serverEdit()->setText(QStringLiteral("127.0.0.1:%1").arg(silent.port()));
+  QTimer::singleShot(0, &sheet, [&sheet] {
+    auto* progress = sheet.findChild<WorkProgressWindow*>();
+    if (progress == nullptr) return;
+    Shoot(*progress, QStringLiteral("test-mail-progress"));
+    progress->cancelButton()->click();
+  });
+  mail->testButton()->click();
 }
 
 }  // namespace tarnwick::screens

@@ -1,4 +1,4 @@
-#include "app/GuiPrompt.h"
+#include "gui/GuiPrompt.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QThread>
 
-#include "app/Cp932Text.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick {
 namespace {

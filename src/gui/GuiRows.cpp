@@ -1,4 +1,4 @@
-#include "app/GuiRows.h"
+#include "gui/GuiRows.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "app/Cp932ByteValidator.h"
+#include "gui/Cp932ByteValidator.h"
 
 #include <algorithm>
 
-#include "app/Cp932Text.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick {
 namespace {

@@ -1,8 +1,8 @@
-#include "app/ComputerListModel.h"
+#include "gui/ComputerListModel.h"
 
 #include <QColor>
 
-#include "app/Cp932Text.h"
+#include "gui/Cp932Text.h"
 
 namespace tarnwick {
 namespace {

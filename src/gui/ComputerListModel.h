@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <vector>
 
-#include "app/GuiRows.h"
 #include "engine/ComputerEntry.h"
+#include "gui/GuiRows.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "app/Cp932Text.h"
+#include "gui/Cp932Text.h"
 
 #include <algorithm>
 
