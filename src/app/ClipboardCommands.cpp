@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QStringList>
 #include <algorithm>
+#include <optional>
+#include <string>
 
 #include "app/CTarnwickView.h"
 #include "engine/WatchState.h"
@@ -30,16 +32,25 @@ ClipboardCommands::ClipboardCommands(const AppServices& services, CTarnwickView&
     : services_(services), view_(view) {}
 
 void ClipboardCommands::Copy() {
-  if (!Idle()) return;
-  const int row = view_.SelectedRow();
-  if (row < 0) return;
-  QGuiApplication::clipboard()->setText(FromCp932(FormatClipboardRecord(view_.list().Entry(row))));
+  CopySelected();
 }
 
 void ClipboardCommands::Cut() {
-  if (!Idle() || view_.SelectedRow() < 0) return;
-  Copy();
-  view_.DeleteSelected();
+  // A row whose copy was refused stays in the list.
+  if (CopySelected()) view_.DeleteSelected();
+}
+
+bool ClipboardCommands::CopySelected() {
+  if (!Idle()) return false;
+  const int row = view_.SelectedRow();
+  if (row < 0) return false;
+  const ComputerEntry entry = view_.list().Entry(row);
+  if (const std::optional<std::string> refusal = ClipboardRefusal(entry)) {
+    services_.prompt.Show(*refusal, Text(Msg::CaptionCaution), PromptIcon::Exclamation);
+    return false;
+  }
+  QGuiApplication::clipboard()->setText(FromCp932(FormatClipboardRecord(entry)));
+  return true;
 }
 
 void ClipboardCommands::Paste() {

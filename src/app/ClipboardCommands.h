@@ -19,6 +19,9 @@ class ClipboardCommands {
   void Paste();
 
  private:
+  // Copies the selected row; false, with a message, when the clipboard's
+  // Unicode text could not carry its bytes unchanged.
+  bool CopySelected();
   // Refuses, with a message, a record of ours that CP932 cannot hold.
   bool RecordFitsCp932(const QString& text);
 

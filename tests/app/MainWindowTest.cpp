@@ -243,6 +243,20 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.view->list().rowCount(), 3);
     QCOMPARE(ShownBoxes(f.prompt).last(),
              QStringLiteral("注意|") + UiText(Msg::PasteNotCp932).arg("送信先メールアドレス"));
+
+    // A field ending in a lone lead byte cannot travel as Unicode: copy and
+    // cut say so, and the clipboard and the list stay as they were.
+    ComputerEntry odd = f.view->list().Entry(2);
+    odd[Field::DownProgram] = std::string("/bin/true \x82");
+    f.view->list().ReplaceEntry(2, odd);
+    f.view->SelectRow(2);
+    for (const CommandId command : {CommandId::Copy, CommandId::Cut}) {
+      f.frame->action(command)->trigger();
+      QCOMPARE(f.view->list().rowCount(), 3);
+      QVERIFY(ShownBoxes(f.prompt).last().startsWith(QStringLiteral("注意|")));
+    }
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("ZNRQ,b,1.2.3.4,,PING,,,,,,,,,,,jos\u00e9@x,"));
   }
 
   void saveThenLoadKeepsTheRowsAndAFailedLoadLosesNothing() {
