@@ -1,9 +1,6 @@
 #include "console/OnceCheck.h"
 
-#include <poll.h>
-
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -31,19 +28,10 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::chrono::milliseconds kSignalPollWithoutFd{200};
-
 // Any signal asks the pass to stop; it then ends within the stop's 50 ms.
 void WaitForTheEnd(StopSignals& signals, const StopEvent& ended) {
-  for (;;) {
-    // Without a signal descriptor the signals are looked for now and then.
-    const auto deadline = signals.fd() < 0 ? StopEvent::SteadyClock::now() + kSignalPollWithoutFd
-                                           : StopEvent::Deadline::max();
-    const WaitResult waited = ended.Wait(signals.fd(), POLLIN, deadline);
-    if (waited == WaitResult::Stopped) return;
-    if (waited == WaitResult::Failed && MonitorState == MonitorStateValue::Idle) return;
-    if (signals.Take() != 0) RequestStop();
-  }
+  while (signals.WaitBeside(ended) != 0)
+    RequestStop();
 }
 
 // The rows that stayed 不明 (a daily pause covered them) are printed too, so

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include "platform/StopEvent.h"
 #include "platform/UniqueFd.h"
 
 namespace tarnwick {
@@ -20,6 +21,9 @@ class StopSignals {
   int fd() const { return fd_.get(); }
   // The pending signal, or 0 when none is.
   int Take();
+  // Waits until a stop signal comes (its number) or the watch signals its
+  // end on `ended` (0).
+  int WaitBeside(const StopEvent& ended);
 
  private:
   sigset_t set_;

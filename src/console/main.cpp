@@ -2,10 +2,8 @@
 // of a list file without a display, with the settings of the registry file,
 // until SIGINT or SIGTERM; with --metrics it also serves Prometheus metrics.
 // --once LISTFILE checks every computer once instead.
-#include <poll.h>
 #include <signal.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -44,8 +42,6 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::chrono::milliseconds kSignalPollWithoutFd{200};
-
 // Waits for the end of the watch, which the watch signals on `ended`,
 // turning the first stop signal into the stop command. A supervisor may send
 // SIGTERM more than once (coreutils timeout signals the child and then its
@@ -54,15 +50,7 @@ constexpr std::chrono::milliseconds kSignalPollWithoutFd{200};
 // ended because it was asked to.
 bool WaitForTheEnd(StopSignals& signals, const StopEvent& ended) {
   bool stopAsked = false;
-  for (;;) {
-    // Without a signal descriptor the signals are looked for now and then.
-    const auto deadline = signals.fd() < 0 ? StopEvent::SteadyClock::now() + kSignalPollWithoutFd
-                                           : StopEvent::Deadline::max();
-    const WaitResult waited = ended.Wait(signals.fd(), POLLIN, deadline);
-    if (waited == WaitResult::Stopped) return stopAsked;
-    if (waited == WaitResult::Failed && MonitorState == MonitorStateValue::Idle) return stopAsked;
-    const int signal = signals.Take();
-    if (signal == 0) continue;
+  while (const int signal = signals.WaitBeside(ended)) {
     if (stopAsked && signal == SIGINT) {
       std::fflush(nullptr);
       std::_Exit(1);
@@ -71,6 +59,7 @@ bool WaitForTheEnd(StopSignals& signals, const StopEvent& ended) {
     stopAsked = true;
     RequestStop();
   }
+  return stopAsked;
 }
 
 // The URL a scraper uses, announced once on standard output.
