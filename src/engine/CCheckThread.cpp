@@ -99,8 +99,7 @@ CCheckThread::CCheckThread(CheckCycleServices services, const AlertsFactory& mak
       log_(services_.programDirectory, settings_, services_.clock),
       html_(settings_, services_.rows, services_.notifier, log_, services_.clock),
       alerts_(makeAlerts ? makeAlerts(log_, settings_) : std::make_unique<LogOnlyAlerts>(log_)),
-      exitProcess_(ExitProcessNow),
-      notifierSettings_(&services_.notifier.UseSettings(settings_)) {
+      exitProcess_(ExitProcessNow) {
   log_.AddFailureReport([this](std::string_view text) {
     services_.notifier.WriteEventLog(EventType::Warning, text);
   });
@@ -114,16 +113,17 @@ CCheckThread::CCheckThread(CheckCycleServices services, const LogAlertsFactory& 
                               : AlertsFactory()) {}
 
 CCheckThread::~CCheckThread() {
-  if (thread_.joinable()) {
-    RequestStop();
-    thread_.join();
-  }
-  services_.notifier.UseSettings(*notifierSettings_);
+  if (!thread_.joinable()) return;
+  RequestStop();
+  thread_.join();
 }
 
 bool CCheckThread::Start() {
   if (thread_.joinable()) return false;
   settings_ = services_.settings;
+  // Lent for the run only: the host may make the watch before its notifier
+  // and keep the notifier after the watch.
+  notifierSettings_ = &services_.notifier.UseSettings(settings_);
   ArmWatchStopEvent();
   // Running before the thread exists: a cycle that ends at once must not have
   // its Idle overwritten.
@@ -131,6 +131,7 @@ bool CCheckThread::Start() {
   try {
     thread_ = std::thread([this] { RunOnThread(); });
   } catch (const std::system_error&) {
+    ReturnNotifierSettings();
     MonitorState = MonitorStateValue::Idle;
     return false;
   }
@@ -154,11 +155,20 @@ int CCheckThread::Run() {
   try {
     RunPasses();
   } catch (...) {
+    ReturnNotifierSettings();
     WatchEnded();
     throw;
   }
+  ReturnNotifierSettings();
   WatchEnded();
   return 1;
+}
+
+// Before Idle: whoever sees Idle may lend the notifier to the next watch.
+void CCheckThread::ReturnNotifierSettings() {
+  if (notifierSettings_ == nullptr) return;
+  services_.notifier.UseSettings(*notifierSettings_);
+  notifierSettings_ = nullptr;
 }
 
 void CCheckThread::RunPasses() {

@@ -91,6 +91,7 @@ class CCheckThread {
 
   void RunOnThread();
   void RunPasses();
+  void ReturnNotifierSettings();
   Outcome CheckRow(int row, std::time_t runStart);
   Outcome CheckRowsInParallel(int rowCount, int workers, std::time_t runStart);
   Outcome RunAttempts(int row, std::size_t index, ComputerEntry entry, RowAttempts& attempts,
@@ -119,8 +120,8 @@ class CCheckThread {
   std::unique_ptr<AlertSequences> alerts_;
   ProcessExit exitProcess_;
   EndHandler onEnded_;
-  // What the notifier read before the watch lent it its copy.
-  const AppSettings* notifierSettings_;
+  // What the notifier read before the run lent it the watch's copy.
+  const AppSettings* notifierSettings_ = nullptr;
   std::thread thread_;
 };
 

@@ -164,7 +164,7 @@ int connection::Open(std::string_view host, std::string_view service) {
   in_addr address{};
   code = AddressFromHost(host, address, [this](int doneFd) {
     int error = 0;
-    return WaitOn(doneFd, POLLIN, StopEvent::SteadyClock::now() + kConnectBound, error);
+    return WaitOn(doneFd, POLLIN, Now() + kConnectBound, error);
   });
   if (code != MailErrorCode::kOk) return code;
 
@@ -193,7 +193,7 @@ int connection::Open(std::string_view host, std::string_view service) {
   }
 
   waitLimit_ = configuredLimit_;
-  const auto now = StopEvent::SteadyClock::now();
+  const auto now = Now();
   dialogueEnd_ = now + kDialogueBound;
   replyDeadline_ = now + ClampedLimit(waitLimit_);
   return MailErrorCode::kOk;
@@ -213,7 +213,7 @@ int connection::AwaitConnected() {
 // poll instead of select: an fd_set cannot hold descriptors above 1023.
 // 1 when ready, 0 when the limit (or the stop's grace) passed, -1 on error.
 int connection::WaitFor(short events, std::chrono::milliseconds limit, int& error) const {
-  return WaitUntil(events, StopEvent::SteadyClock::now() + ClampedLimit(limit), error);
+  return WaitUntil(events, Now() + ClampedLimit(limit), error);
 }
 
 int connection::WaitUntil(short events, StopEvent::Deadline deadline, int& error) const {
@@ -224,8 +224,17 @@ int connection::WaitUntil(short events, StopEvent::Deadline deadline, int& error
   return result == WaitResult::Ready ? 1 : 0;
 }
 
+StopEvent::Deadline connection::Now() const {
+  return stop_.clock != nullptr ? stop_.clock->Now() : StopEvent::SteadyClock::now();
+}
+
 WaitResult connection::WaitOn(int fd, short events, StopEvent::Deadline deadline,
                               int& error) const {
+  // Deadlines are on the connection's clock; the wait itself takes real time.
+  if (stop_.clock != nullptr) {
+    const auto left = std::max(deadline - Now(), StopEvent::SteadyClock::duration::zero());
+    deadline = StopEvent::SteadyClock::now() + left;
+  }
   const WaitResult result = stop_.event != nullptr
                                 ? stop_.event->WaitWithGrace(fd, events, deadline, stop_.grace)
                                 : StopEvent::Wait(fd, events, -1, deadline);
@@ -248,7 +257,7 @@ int connection::get_buffer(bool poll) {
   if (tls_) return ReceiveThroughTls(poll);
   // A reply's wait counts from the command (or the connect), not from its
   // last byte: a server that trickles cannot stretch it.
-  const StopEvent::Deadline deadline = poll ? StopEvent::SteadyClock::now() : replyDeadline_;
+  const StopEvent::Deadline deadline = poll ? Now() : replyDeadline_;
   int error = 0;
   const int ready = WaitUntil(POLLIN, deadline, error);
   if (ready < 0) {
@@ -305,7 +314,7 @@ int connection::put_data(connection* conn, const char* data, std::size_t length)
     Trace("connection::put_data() unexpected error from send(): ", sendError);
     return MailErrorCode::kSendFailed;
   }
-  conn->replyDeadline_ = StopEvent::SteadyClock::now() + ClampedLimit(conn->waitLimit_);
+  conn->replyDeadline_ = conn->Now() + ClampedLimit(conn->waitLimit_);
   return MailErrorCode::kOk;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/MonotonicClock.h"
 #include "platform/StopEvent.h"
 #include "platform/UniqueFd.h"
 
@@ -16,9 +17,12 @@ namespace tarnwick {
 class TlsChannel;
 // The stop that a connection's waits watch: after it, each wait has `grace`
 // more (from the stop) before the dialogue is abandoned. None by default.
+// `clock`: what the waits' deadlines are counted on (the steady clock when
+// null; tests put in one that runs ahead).
 struct ConnectionStop {
   const StopEvent* event = nullptr;
   std::chrono::milliseconds grace{0};
+  const MonotonicClock* clock = nullptr;
 };
 
 // One TCP connection of the mail client to a mail server. Replies are read
@@ -80,6 +84,7 @@ class connection {
   int WaitForTls(short events, bool poll) const;
   int ReceiveThroughTls(bool poll);
   int WaitUntil(short events, StopEvent::Deadline deadline, int& error) const;
+  StopEvent::Deadline Now() const;
   // The one wait of every other: the stop's grace applies when there is one.
   WaitResult WaitOn(int fd, short events, StopEvent::Deadline deadline, int& error) const;
   int AwaitConnected();

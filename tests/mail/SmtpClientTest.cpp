@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -26,6 +27,7 @@
 #include "mail/SmtpClient.h"
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
+#include "platform/MonotonicClock.h"
 #include "platform/UniqueFd.h"
 #include "support/FakeClock.h"
 #include "support/RecordingPrompt.h"
@@ -507,12 +509,34 @@ TEST_F(SmtpClientTest, NotifierSendsWithTheMailSettings) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{kRefused, kNoSocket}));
 }
 
+// Runs ahead of the steady clock by `step` more at every reading: the
+// connection's deadlines pass without the test waiting for them.
+class RunningAheadClock final : public MonotonicClock {
+ public:
+  explicit RunningAheadClock(std::chrono::seconds step) : step_(step) {}
+  StopEvent::Deadline Now() const override {
+    return StopEvent::SteadyClock::now() + step_ * ++readings_;
+  }
+
+ private:
+  std::chrono::seconds step_;
+  mutable std::atomic<int> readings_{0};
+};
+
 // A server that trickles its greeting a byte at a time cannot stretch the
-// wait: a reply's wait counts from the connect or the command, not from its
-// last byte.
+// wait: a reply's 30 seconds count from the connect or the command, not
+// from its last byte.
 TEST_F(SmtpClientTest, ATricklingServerTimesOutCountedFromTheCommand) {
-  environment.waitLimit = 250ms;
-  Script script = {ScriptedSmtpServer::SayInPackets({"2", "2", "0", " ", "h", "i", "\r\n"})};
+  // Two seconds more at each reading: the reply's 30 seconds pass within the
+  // greeting, the dialogue's 5 minutes do not.
+  const RunningAheadClock ahead(2s);
+  environment.stop.clock = &ahead;
+  environment.waitLimit = connection::kDefaultWaitLimit;
+  std::vector<std::string> bytes = {"2", "2", "0", " "};
+  for (int i = 0; i < 20; ++i)
+    bytes.push_back("x");
+  bytes.push_back("\r\n");
+  Script script = {ScriptedSmtpServer::SayInPackets(bytes)};
   const Script accepting = ScriptedSmtpServer::Accepting();
   script.insert(script.end(), accepting.begin() + 1, accepting.end());
   ScriptedSmtpServer server(script);
