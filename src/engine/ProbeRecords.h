@@ -1,0 +1,64 @@
+#pragma once
+
+#include <condition_variable>
+#include <ctime>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/Notifier.h"
+
+namespace tarnwick {
+
+// What a pass's probing has found so far, row by row: the looked-up name,
+// when each attempt started and what it gave. The prober's threads write it;
+// the committing thread waits on it for each row in row order.
+class ProbeRecords {
+ public:
+  explicit ProbeRecords(std::size_t rows);
+
+  // The writers' side. Changes reach the waiters with the next Publish (a
+  // prober publishes once per turn of its loop, not once per change).
+  void SetName(std::size_t index, std::string name);
+  void SetNameFailure(std::size_t index, std::exception_ptr failure);
+  void StartAttempt(std::size_t index, std::time_t startedAt);
+  void FinishAttempt(std::size_t index, ProbeResult result);
+  void EndRow(std::size_t index);
+  // The row was paused when its probe would have started: no attempt.
+  void SkipRow(std::size_t index);
+  // Ends every row still open (a stop, a cancel): what had no result has
+  // none. After a stop the names still come from their look-ups; after a
+  // cancel nobody looks them up any more, so they are empty.
+  enum class Names { StillComing, Abandoned };
+  void EndOpenRows(Names names);
+  void Publish();
+
+  // Reopens a skipped row for probing; false when it was not skipped.
+  bool ReopenSkipped(std::size_t index);
+
+  // The committing thread's side, as ParallelProbes offers it.
+  std::string AwaitName(std::size_t index);
+  std::optional<std::time_t> AwaitAttemptStart(std::size_t index, long long attempt);
+  ProbeResult AwaitAttemptResult(std::size_t index, long long attempt);
+
+ private:
+  struct Attempt {
+    std::time_t startedAt = 0;
+    std::optional<ProbeResult> result;
+  };
+  struct RowRecord {
+    std::optional<std::string> name;
+    std::exception_ptr nameFailure;
+    std::vector<Attempt> attempts;
+    bool ended = false;
+    bool skipped = false;
+  };
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<RowRecord> rows_;
+};
+
+}  // namespace tarnwick
