@@ -48,6 +48,10 @@ void ProbePass::EnsureProbed(std::size_t index) {
   prober_.Reprobe(job_, index);
 }
 
+void ProbePass::LeaveUnprobed(std::size_t index) {
+  job_->records.ClaimForPause(index);
+}
+
 std::string ProbePass::AwaitName(std::size_t index) {
   return job_->records.AwaitName(index);
 }

@@ -33,10 +33,14 @@ class ProbePass {
   // a look-up works for this pass any more.
   void Cancel();
 
-  // Before committing a row found outside the daily pause: when the prober
-  // left it unprobed (paused as its probe would have started), it is probed
-  // now, ahead of the rows not yet started.
+  // The daily pause as each row's commit decides it. Found outside the
+  // pause: the row is probed whatever the pause says when its probe starts,
+  // and when the prober had left it unprobed (paused as its probe would
+  // have started), now, ahead of the rows not yet started.
   void EnsureProbed(std::size_t index);
+  // Found paused: no attempt of the row starts any more (one already under
+  // way runs on; its result is the committer's to drop).
+  void LeaveUnprobed(std::size_t index);
 
   // The waits of the committing thread.
   // Row `index`'s looked-up name; rethrows what the look-up threw.

@@ -36,10 +36,16 @@ void ProbeRecords::EndRow(std::size_t index) {
   rows_.at(index).ended = true;
 }
 
-void ProbeRecords::SkipRow(std::size_t index) {
+bool ProbeRecords::TakeStart(std::size_t index, const std::function<bool(std::size_t)>& mayStart) {
   std::lock_guard lock(mutex_);
-  rows_.at(index).ended = true;
-  rows_.at(index).skipped = true;
+  RowRecord& row = rows_.at(index);
+  const bool starts = row.claim == RowRecord::Claim::Probe ||
+                      (row.claim == RowRecord::Claim::None && (!mayStart || mayStart(index)));
+  if (!starts) {
+    row.ended = true;
+    row.skipped = true;
+  }
+  return starts;
 }
 
 void ProbeRecords::EndOpenRows(Names names) {
@@ -58,13 +64,19 @@ void ProbeRecords::Publish() {
   changed_.notify_all();
 }
 
-bool ProbeRecords::ReopenSkipped(std::size_t index) {
+bool ProbeRecords::ClaimForProbe(std::size_t index) {
   std::lock_guard lock(mutex_);
   RowRecord& row = rows_.at(index);
+  row.claim = RowRecord::Claim::Probe;
   if (!row.skipped) return false;
   row.skipped = false;
   row.ended = false;
   return true;
+}
+
+void ProbeRecords::ClaimForPause(std::size_t index) {
+  std::lock_guard lock(mutex_);
+  rows_.at(index).claim = RowRecord::Claim::Pause;
 }
 
 std::string ProbeRecords::AwaitName(std::size_t index) {

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <ctime>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -26,8 +27,10 @@ class ProbeRecords {
   void StartAttempt(std::size_t index, std::time_t startedAt);
   void FinishAttempt(std::size_t index, ProbeResult result);
   void EndRow(std::size_t index);
-  // The row was paused when its probe would have started: no attempt.
-  void SkipRow(std::size_t index);
+  // Whether the row's first attempt may start: as its commit decided, if it
+  // came first, else as `mayStart` says now (the daily pause); a row that
+  // may not is ended without attempts. `mayStart` runs under the lock.
+  bool TakeStart(std::size_t index, const std::function<bool(std::size_t)>& mayStart);
   // Ends every row still open (a stop, a cancel): what had no result has
   // none. After a stop the names still come from their look-ups; after a
   // cancel nobody looks them up any more, so they are empty.
@@ -35,8 +38,12 @@ class ProbeRecords {
   void EndOpenRows(Names names);
   void Publish();
 
-  // Reopens a skipped row for probing; false when it was not skipped.
-  bool ReopenSkipped(std::size_t index);
+  // The commit found the row outside the pause: it is probed whatever the
+  // pause says when its probe starts. True when it had been left unprobed
+  // already; it is then open again and must be handed to the prober anew.
+  bool ClaimForProbe(std::size_t index);
+  // The commit found the row paused: no attempt of it starts any more.
+  void ClaimForPause(std::size_t index);
 
   // The committing thread's side, as ParallelProbes offers it.
   std::string AwaitName(std::size_t index);
@@ -54,6 +61,7 @@ class ProbeRecords {
     std::vector<Attempt> attempts;
     bool ended = false;
     bool skipped = false;
+    enum class Claim { None, Probe, Pause } claim = Claim::None;
   };
 
   std::mutex mutex_;

@@ -104,7 +104,7 @@ void Prober::Cancel(const std::shared_ptr<ProbeJob>& job) {
 }
 
 void Prober::Reprobe(const std::shared_ptr<ProbeJob>& job, std::size_t index) {
-  if (job->cancelled || !job->records.ReopenSkipped(index)) return;
+  if (job->cancelled || !job->records.ClaimForProbe(index)) return;
   {
     std::lock_guard lock(mutex_);
     job->reprobe.push_back(index);
@@ -175,33 +175,27 @@ void Prober::LaunchRows() {
   ProbeJob& job = *current_;
   const auto limit = static_cast<std::size_t>(std::max(job.options.inFlight, 1));
   std::size_t row = 0;
-  bool reprobed = false;
-  while (job.rowsInFlight < limit && TakeNextRow(row, reprobed)) {
-    // The pause is decided as the row's probe would start; a row reopened
-    // by its commit was found outside it there.
-    if (!reprobed && job.options.mayStart && !job.options.mayStart(row)) {
-      job.records.SkipRow(row);
-      continue;
-    }
+  while (job.rowsInFlight < limit && TakeNextRow(row)) {
+    // The pause is decided as the row's probe would start, unless its
+    // commit came first and decided it there.
+    if (!job.records.TakeStart(row, job.options.mayStart)) continue;
     ++job.rowsInFlight;
     StartAttempt(row, 1);
   }
 }
 
-bool Prober::TakeNextRow(std::size_t& index, bool& reprobed) {
+bool Prober::TakeNextRow(std::size_t& index) {
   ProbeJob& job = *current_;
   {
     std::lock_guard lock(mutex_);
     if (!job.reprobe.empty()) {
       index = job.reprobe.front();
       job.reprobe.pop_front();
-      reprobed = true;
       return true;
     }
   }
   if (job.nextRow >= job.targets.size()) return false;
   index = job.nextRow++;
-  reprobed = false;
   return true;
 }
 

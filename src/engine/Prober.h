@@ -57,7 +57,9 @@ class Prober {
   // No attempt of the job starts after this; returns once the loop has let
   // go of it. Rows still open are ended without result.
   void Cancel(const std::shared_ptr<ProbeJob>& job);
-  // Probes a row the job left unprobed (paused), ahead of the rest.
+  // The row's commit found it outside the pause: it is probed whatever the
+  // pause says later, and at once, ahead of the rest, if the job had left
+  // it unprobed.
   void Reprobe(const std::shared_ptr<ProbeJob>& job, std::size_t index);
 
   NameLookups& lookups() { return lookups_; }
@@ -77,7 +79,7 @@ class Prober {
   bool AdoptNext();
   void Turn();
   void LaunchRows();
-  bool TakeNextRow(std::size_t& index, bool& reprobed);
+  bool TakeNextRow(std::size_t& index);
   bool FinishIfDone();
   void StartAttempt(std::size_t row, long long attempt);
   std::optional<ProbeResult> Launch(std::size_t row, long long attempt);

@@ -214,6 +214,22 @@ TEST(Prober, StopAbandonsTheAttemptsInFlight) {
   EXPECT_EQ(Commit(next, 1)[0], kAnswered);
 }
 
+// A row's commit may come before its probe would start: its decision about
+// the pause then holds, whatever the pause says when the probe starts.
+TEST(Prober, TheCommitsDecisionAboutThePauseOutranksTheProbers) {
+  TARNWICK_REQUIRE_ROOT();
+  Prober prober({});
+  SystemClock clock;
+  ProbePass pass(prober, clock, std::vector<ProbeTarget>(4, Ping("127.0.0.1")),
+                 {.mayStart = [](std::size_t row) { return row >= 2; }});
+  pass.EnsureProbed(1);
+  pass.LeaveUnprobed(2);
+  pass.Start();
+  const std::vector<bool> probed = {false, true, false, true};
+  for (std::size_t row = 0; row < probed.size(); ++row)
+    EXPECT_EQ(pass.AwaitAttemptStart(row, 1).has_value(), probed[row]) << "row " << row;
+}
+
 // Descriptors and threads stay as they are over many passes, with names
 // looked up; rows paused as their probe would start are probed only when
 // their commit asks for it.
