@@ -31,7 +31,8 @@ struct ProbeJobOptions {
   // leaves the row unprobed (the daily pause). Empty: every row is probed.
   std::function<bool(std::size_t index)> mayStart{};
   // Told on the prober's thread as each attempt starts (the row then shows
-  // that it is being checked). Must not block.
+  // that it is being checked), under the pass's lock: it must not block or
+  // call back into the pass.
   std::function<void(std::size_t index, long long attempt)> attemptStarted{};
 };
 

@@ -48,8 +48,8 @@ void ProbePass::EnsureProbed(std::size_t index) {
   prober_.Reprobe(job_, index);
 }
 
-void ProbePass::LeaveUnprobed(std::size_t index) {
-  job_->records.ClaimForPause(index);
+bool ProbePass::LeaveUnprobed(std::size_t index) {
+  return job_->records.ClaimForPause(index);
 }
 
 std::string ProbePass::AwaitName(std::size_t index) {

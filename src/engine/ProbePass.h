@@ -38,9 +38,11 @@ class ProbePass {
   // and when the prober had left it unprobed (paused as its probe would
   // have started), now, ahead of the rows not yet started.
   void EnsureProbed(std::size_t index);
-  // Found paused: no attempt of the row starts any more (one already under
-  // way runs on; its result is the committer's to drop).
-  void LeaveUnprobed(std::size_t index);
+  // Found paused: no attempt of the row starts any more, and attemptStarted
+  // is not told about it again. True when an attempt had started already
+  // (it runs on; its result is the committer's to drop, and the row shows
+  // what attemptStarted made of it until the committer puts it back).
+  bool LeaveUnprobed(std::size_t index);
 
   // The waits of the committing thread.
   // Row `index`'s looked-up name; rethrows what the look-up threw.

@@ -21,9 +21,17 @@ void ProbeRecords::SetNameFailure(std::size_t index, std::exception_ptr failure)
   changed_.notify_all();
 }
 
-void ProbeRecords::StartAttempt(std::size_t index, std::time_t startedAt) {
+bool ProbeRecords::StartAttempt(std::size_t index, std::time_t startedAt,
+                                const std::function<void(std::size_t, long long)>& started) {
   std::lock_guard lock(mutex_);
-  rows_.at(index).attempts.push_back({startedAt, std::nullopt});
+  RowRecord& row = rows_.at(index);
+  if (row.claim == RowRecord::Claim::Pause) {
+    row.ended = true;
+    return false;
+  }
+  row.attempts.push_back({startedAt, std::nullopt});
+  if (started) started(index, static_cast<long long>(row.attempts.size()));
+  return true;
 }
 
 void ProbeRecords::FinishAttempt(std::size_t index, ProbeResult result) {
@@ -74,9 +82,11 @@ bool ProbeRecords::ClaimForProbe(std::size_t index) {
   return true;
 }
 
-void ProbeRecords::ClaimForPause(std::size_t index) {
+bool ProbeRecords::ClaimForPause(std::size_t index) {
   std::lock_guard lock(mutex_);
-  rows_.at(index).claim = RowRecord::Claim::Pause;
+  RowRecord& row = rows_.at(index);
+  row.claim = RowRecord::Claim::Pause;
+  return !row.attempts.empty();
 }
 
 std::string ProbeRecords::AwaitName(std::size_t index) {

@@ -24,7 +24,11 @@ class ProbeRecords {
   // prober publishes once per turn of its loop, not once per change).
   void SetName(std::size_t index, std::string name);
   void SetNameFailure(std::size_t index, std::exception_ptr failure);
-  void StartAttempt(std::size_t index, std::time_t startedAt);
+  // Records the next attempt's start and tells `started` under the lock, so
+  // that once ClaimForPause returns nothing more is told about the row.
+  // False, and the row ended, when its commit has found it paused.
+  bool StartAttempt(std::size_t index, std::time_t startedAt,
+                    const std::function<void(std::size_t, long long)>& started);
   void FinishAttempt(std::size_t index, ProbeResult result);
   void EndRow(std::size_t index);
   // Whether the row's first attempt may start: as its commit decided, if it
@@ -43,7 +47,8 @@ class ProbeRecords {
   // already; it is then open again and must be handed to the prober anew.
   bool ClaimForProbe(std::size_t index);
   // The commit found the row paused: no attempt of it starts any more.
-  void ClaimForPause(std::size_t index);
+  // True when one had started already.
+  bool ClaimForPause(std::size_t index);
 
   // The committing thread's side, as ParallelProbes offers it.
   std::string AwaitName(std::size_t index);

@@ -27,6 +27,7 @@ constexpr int kMaxEvents = 256;
 // Packets read per turn, so that a flood cannot hold up time-outs.
 constexpr int kMaxReadsPerTurn = 1024;
 constexpr std::int64_t kNsPerMs = 1'000'000;
+constexpr std::size_t kRepliesReadEvery = 32;
 
 bool Watch(int epoll, int fd, std::uint32_t events, std::uint64_t tag) {
   epoll_event event{};
@@ -175,12 +176,16 @@ void Prober::LaunchRows() {
   ProbeJob& job = *current_;
   const auto limit = static_cast<std::size_t>(std::max(job.options.inFlight, 1));
   std::size_t row = 0;
+  std::size_t started = 0;
   while (job.rowsInFlight < limit && TakeNextRow(row)) {
     // The pause is decided as the row's probe would start, unless its
     // commit came first and decided it there.
     if (!job.records.TakeStart(row, job.options.mayStart)) continue;
     ++job.rowsInFlight;
     StartAttempt(row, 1);
+    // Near hosts answer while the burst is still being sent: read them
+    // before they fill the socket's buffer, which is small without privilege.
+    if (++started % kRepliesReadEvery == 0) ReadReplies();
   }
 }
 
@@ -214,8 +219,11 @@ bool Prober::FinishIfDone() {
 void Prober::StartAttempt(std::size_t row, long long attempt) {
   ProbeJob& job = *current_;
   for (;; ++attempt) {
-    job.records.StartAttempt(row, job.clock.Now());
-    if (job.options.attemptStarted) job.options.attemptStarted(row, attempt);
+    // A retry too stops once the row's commit has found it paused.
+    if (!job.records.StartAttempt(row, job.clock.Now(), job.options.attemptStarted)) {
+      --job.rowsInFlight;
+      return;
+    }
     const std::optional<ProbeResult> settled = Launch(row, attempt);
     if (!settled) return;  // under way
     job.records.FinishAttempt(row, *settled);
@@ -397,12 +405,13 @@ void Prober::Abandon() {
     ::close(fd);
   keyOfFd_.clear();
   inFlight_.clear();
-  deadlines_.Clear();
   current_->records.EndOpenRows(ProbeRecords::Names::StillComing);
   Detach();
 }
 
 void Prober::Detach() {
+  // Nothing is in flight any more: what the heap still holds is stale.
+  deadlines_.Clear();
   if (icmp_.valid()) Unwatch(epoll_.get(), icmp_.fd());
   if (options_.stopFd >= 0) Unwatch(epoll_.get(), options_.stopFd);
   icmpHeld_.unlock();

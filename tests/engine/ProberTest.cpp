@@ -223,11 +223,12 @@ TEST(Prober, TheCommitsDecisionAboutThePauseOutranksTheProbers) {
   ProbePass pass(prober, clock, std::vector<ProbeTarget>(4, Ping("127.0.0.1")),
                  {.mayStart = [](std::size_t row) { return row >= 2; }});
   pass.EnsureProbed(1);
-  pass.LeaveUnprobed(2);
+  EXPECT_FALSE(pass.LeaveUnprobed(2));
   pass.Start();
   const std::vector<bool> probed = {false, true, false, true};
   for (std::size_t row = 0; row < probed.size(); ++row)
     EXPECT_EQ(pass.AwaitAttemptStart(row, 1).has_value(), probed[row]) << "row " << row;
+  EXPECT_TRUE(pass.LeaveUnprobed(3)) << "its status needs putting back";
 }
 
 // Descriptors and threads stay as they are over many passes, with names
