@@ -90,11 +90,12 @@ void Prober::Cancel(const std::shared_ptr<ProbeJob>& job) {
   job->cancelled = true;
   {
     std::unique_lock lock(mutex_);
-    if (job->queued) {
-      std::erase(queue_, job);
-      job->queued = false;
-    }
-    if (job->attached) {
+    for (;;) {
+      if (job->queued) {
+        std::erase(queue_, job);
+        job->queued = false;
+      }
+      if (!job->attached) break;
       lock.unlock();
       Wake();
       lock.lock();
@@ -405,6 +406,10 @@ void Prober::Abandon() {
     ::close(fd);
   keyOfFd_.clear();
   inFlight_.clear();
+  {
+    std::lock_guard lock(mutex_);
+    current_->reprobe.clear();
+  }
   current_->records.EndOpenRows(ProbeRecords::Names::StillComing);
   Detach();
 }
@@ -417,6 +422,12 @@ void Prober::Detach() {
   icmpHeld_.unlock();
   {
     std::lock_guard lock(mutex_);
+    // A row reopened by its commit while the job was ending: the job goes
+    // round once more, or the commit would wait for it for ever.
+    if (!current_->reprobe.empty() && !current_->cancelled) {
+      current_->queued = true;
+      queue_.push_front(current_);
+    }
     current_->attached = false;
     current_.reset();
   }
