@@ -4,9 +4,11 @@
 // time and CPU (user + system of the process). Rounds alternate between the
 // two so that the other load of the machine falls on both alike; medians.
 //   300 rows with 256 and 64 in flight, 10,000 rows with 256 and 64, and
-//   300 rows one echo at a time (sequential mode) on the kept socket.
-// Usage: bench_prober [rounds]   (default 9; needs the ICMP socket, and root
-// for fping -i 0).
+//   300 rows one echo at a time (sequential mode) on the kept socket;
+//   300 hosts in two network namespaces of the run's own, 30 of them silent,
+//   one attempt each with a 1000 ms time-out (fping -i 0 -r 0 -t 1000).
+// Usage: bench_prober [rounds]   (default 9; needs root: namespaces, and
+// fping -i 0).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -27,6 +29,7 @@
 #include "BenchSupport.h"
 #include "engine/ProbePass.h"
 #include "engine/Prober.h"
+#include "support/NetNamespace.h"
 
 extern char** environ;
 
@@ -59,7 +62,31 @@ std::vector<std::string> Addresses(int rows) {
   return addresses;
 }
 
-Cost ParallelPass(const std::vector<std::string>& addresses, int inFlight) {
+// Two namespaces whose routed networks are all their own addresses, every
+// tenth of them dropping echo requests.
+class SilentHostsRig {
+ public:
+  SilentHostsRig() {
+    for (test::NetNamespace* host : {&first_, &second_}) {
+      host->RunOrThrow({"ip", "addr", "add", host->routedAddress(1) + "/24", "dev", "lo"});
+      std::string silent;
+      for (int k = 1; k <= 150; ++k) {
+        addresses_.push_back(host->routedAddress(k));
+        if (k % 10 == 0) silent += (silent.empty() ? "" : ", ") + host->routedAddress(k);
+      }
+      host->AddNftRule("input", "ip daddr { " + silent + " } icmp type echo-request drop");
+    }
+  }
+  const std::vector<std::string>& addresses() const { return addresses_; }
+
+ private:
+  test::NetNamespace first_;
+  test::NetNamespace second_;
+  std::vector<std::string> addresses_;
+};
+
+Cost ParallelPass(const std::vector<std::string>& addresses, int inFlight, int maxRetry = 1,
+                  std::size_t expectedSilent = 0) {
   const double cpuBefore = CpuMs(RUSAGE_SELF);
   const auto start = Steady::now();
   Cost cost;
@@ -70,12 +97,16 @@ Cost ParallelPass(const std::vector<std::string>& addresses, int inFlight) {
     for (const std::string& address : addresses)
       targets.push_back({address, CheckMethod::Ping, 0});
     ProbePass pass(prober, clock, std::move(targets),
-                   {.inFlight = inFlight, .maxRetry = 1, .pingTimeoutMs = 1000});
+                   {.inFlight = inFlight, .maxRetry = maxRetry, .pingTimeoutMs = 1000});
     pass.Start();
+    std::size_t silent = 0;
     for (std::size_t row = 0; row < addresses.size(); ++row) {
-      pass.AwaitAttemptStart(row, 1);
-      cost.ok = cost.ok && pass.AwaitAttemptResult(row, 1) == ProbeResult::Answered;
+      ProbeResult result = ProbeResult::NoAnswer;
+      for (long long attempt = 1; pass.AwaitAttemptStart(row, attempt); ++attempt)
+        result = pass.AwaitAttemptResult(row, attempt);
+      silent += result != ProbeResult::Answered;
     }
+    cost.ok = silent == expectedSilent;
   }
   cost.wallMs = std::chrono::duration<double, std::milli>(Steady::now() - start).count();
   cost.cpuMs = CpuMs(RUSAGE_SELF) - cpuBefore;
@@ -97,8 +128,11 @@ Cost SequentialPass(const std::vector<std::string>& addresses) {
   return cost;
 }
 
-Cost Fping(const std::string& listFile) {
-  std::vector<std::string> argv = {"fping", "-i", "0", "-f", listFile};
+Cost Fping(const std::string& listFile, std::vector<std::string> options = {}) {
+  std::vector<std::string> argv = {"fping", "-i", "0"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.push_back("-f");
+  argv.push_back(listFile);
   std::vector<char*> args;
   for (std::string& arg : argv)
     args.push_back(arg.data());
@@ -119,7 +153,8 @@ Cost Fping(const std::string& listFile) {
   ::wait4(pid, &status, 0, &usage);
   cost.wallMs = std::chrono::duration<double, std::milli>(Steady::now() - start).count();
   cost.cpuMs = Ms(usage.ru_utime) + Ms(usage.ru_stime);
-  cost.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  // fping exits 1 when some hosts were unreachable.
+  cost.ok = WIFEXITED(status) && WEXITSTATUS(status) == (options.empty() ? 0 : 1);
   posix_spawn_file_actions_destroy(&actions);
   return cost;
 }
@@ -145,6 +180,16 @@ int Run(int rounds) {
   }
   const std::vector<std::string> three = Addresses(300);
   cases["300 rows sequential"] = [three] { return SequentialPass(three); };
+  const SilentHostsRig rig;
+  const std::string rigFile = listFile + "rig";
+  {
+    std::ofstream out(rigFile);
+    for (const std::string& address : rig.addresses())
+      out << address << '\n';
+  }
+  cases["300 hosts fping -i 0"] = [rigFile] { return Fping(rigFile, {"-r", "0", "-t", "1000"}); };
+  cases["300 hosts prober 256"] = [&rig] { return ParallelPass(rig.addresses(), 256, 0, 30); };
+  cases["300 hosts prober 64"] = [&rig] { return ParallelPass(rig.addresses(), 64, 0, 30); };
 
   std::map<std::string, std::vector<double>> wall;
   std::map<std::string, std::vector<double>> cpu;
@@ -170,8 +215,8 @@ int Run(int rounds) {
     std::printf("%-26s %10.2f %10.2f %12.2f%s\n", name.c_str(), Median(walls), Median(cpu[name]),
                 Median(cpu[name]) * 1000.0 / rows, ok[name] ? "" : "  (some rows unanswered)");
   }
-  for (const int rows : {300, 10000})
-    std::remove((listFile + std::to_string(rows)).c_str());
+  for (const char* suffix : {"300", "10000", "rig"})
+    std::remove((listFile + suffix).c_str());
   return 0;
 }
 

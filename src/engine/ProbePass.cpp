@@ -53,6 +53,8 @@ bool ProbePass::LeaveUnprobed(std::size_t index) {
 }
 
 std::string ProbePass::AwaitName(std::size_t index) {
+  // Without look-ups there is no name to wait for.
+  if (!job_->options.refreshNames) return std::string();
   return job_->records.AwaitName(index);
 }
 

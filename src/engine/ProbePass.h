@@ -45,7 +45,8 @@ class ProbePass {
   bool LeaveUnprobed(std::size_t index);
 
   // The waits of the committing thread.
-  // Row `index`'s looked-up name; rethrows what the look-up threw.
+  // Row `index`'s looked-up name (empty without refreshNames); rethrows
+  // what the look-up threw.
   std::string AwaitName(std::size_t index);
   // When attempt `attempt` (from 1) of row `index` started; nothing when the
   // row's attempts ended before it (a stop, or the row was left unprobed).
