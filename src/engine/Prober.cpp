@@ -247,10 +247,11 @@ std::optional<ProbeResult> Prober::LaunchEcho(std::size_t row, long long attempt
     return ProbeResult::NoAnswer;
   }
   const std::uint64_t token = icmp_.NextToken();
-  if (icmp_.Send(destination, token) != IcmpStatus::Success) {
-    // The failure may be an earlier echo's error, reported on this send.
-    ReadErrors();
-    if (icmp_.Send(destination, token) != IcmpStatus::Success) return ProbeResult::NoAnswer;
+  // A failure may be an earlier echo's error, which the kernel reports on
+  // the next send and forgets there (it stays in the error queue).
+  if (icmp_.Send(destination, token) != IcmpStatus::Success &&
+      icmp_.Send(destination, token) != IcmpStatus::Success) {
+    return ProbeResult::NoAnswer;
   }
   const std::int64_t timeoutNs = std::max(current_->options.pingTimeoutMs, 0) * kNsPerMs;
   Track(token, {row, attempt, destination, -1, clock_.NowNs() + timeoutNs});

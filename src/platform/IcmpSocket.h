@@ -44,8 +44,8 @@ class IcmpSocket {
 
   // Sends one echo request to `destination` (network byte order). Success
   // when it left. The kernel may report an earlier request's ICMP error on
-  // this send instead: read the error queue and send once more before
-  // taking a failure for this request's own.
+  // this send instead (and only there: the entry stays in the error queue),
+  // so send once more before taking a failure for this request's own.
   IcmpStatus Send(std::uint32_t destination, std::uint64_t token);
 
   enum class Read { Empty, Skipped, Answer };
@@ -61,7 +61,7 @@ class IcmpSocket {
 
  private:
   bool Configure();
-  // Send, and once more after reading what the error queue holds.
+  // Send, and once more after emptying the error queue.
   IcmpStatus SendChecked(std::uint32_t destination, std::uint64_t token);
 
   UniqueFd fd_;
