@@ -76,8 +76,14 @@ class ProberKinds : public ::testing::TestWithParam<IcmpSocketKind> {
     refusing_->SetSysctl("net.ipv4.icmp_ratelimit", "0");
     refusing_->SetSysctl("net.ipv4.icmp_msgs_burst", "100000");
     refusing_->AddNftRule("input", "icmp type echo-request reject with icmp type host-unreachable");
+    // Its own namespace: the rejects above would use up the errors that the
+    // kernel allows an unreachable route to send to the same peer.
+    routeless_.emplace(&*client_);
+    routeless_->SetSysctl("net.ipv4.ip_forward", "1");
+    routeless_->RunOrThrow({"ip", "route", "add", "unreachable", routeless_->routedNetwork()});
   }
   void TearDown() override {
+    routeless_.reset();
     refusing_.reset();
     answering_.reset();
     client_.reset();
@@ -86,13 +92,15 @@ class ProberKinds : public ::testing::TestWithParam<IcmpSocketKind> {
   std::optional<test::NetNamespace> client_;
   std::optional<test::NetNamespace> answering_;
   std::optional<test::NetNamespace> refusing_;
+  std::optional<test::NetNamespace> routeless_;
 };
 
 // 300 rows, 256 at once: every other row's host answers late, after a reply
 // with the previous sequence number (the one of the row before it), one
 // with another identifier, and then three times; the other rows' hosts are
-// unreachable. Each answer and each error must reach its own attempt, and
-// the errors end their attempts long before the time-out.
+// unreachable (the last one by its route). Each answer and each error must
+// reach its own attempt, and the errors end their attempts long before the
+// time-out.
 TEST_P(ProberKinds, RepliesAndErrorsReachTheirOwnAttemptsWith256InFlight) {
   test::EchoResponder noisy(*answering_, {.delay = 50ms, .strayRepliesFirst = true, .copies = 3});
   constexpr std::size_t kRows = 300;
@@ -102,6 +110,7 @@ TEST_P(ProberKinds, RepliesAndErrorsReachTheirOwnAttemptsWith256InFlight) {
     targets.push_back(
         Ping(row % 2 == 0 ? answering_->routedAddress(host) : refusing_->routedAddress(host)));
   }
+  targets.back() = Ping(routeless_->routedAddress(1));
   std::vector<Results> results;
   auto took = 0ms;
   client_->RunInside([&] {
@@ -132,8 +141,10 @@ TEST_P(ProberKinds, SequentialPingsSkipLateRepliesOnTheKeptSocket) {
     EXPECT_EQ(prober.Ping(host, 150, -1), IcmpStatus::TimedOut);
     EXPECT_EQ(prober.Ping(host, 350, -1), IcmpStatus::TimedOut);
     EXPECT_EQ(prober.Ping(host, 1500, -1), IcmpStatus::Success);
-    EXPECT_EQ(prober.Ping(inet_addr(refusing_->routedAddress(9).c_str()), 3000, -1),
-              IcmpStatus::DestinationHostUnreachable);
+    for (const test::NetNamespace* refuser : {&*refusing_, &*routeless_}) {
+      EXPECT_EQ(prober.Ping(inet_addr(refuser->routedAddress(9).c_str()), 3000, -1),
+                IcmpStatus::DestinationHostUnreachable);
+    }
     EXPECT_EQ(Entries("/proc/self/fd"), descriptors);
   });
 }
