@@ -11,6 +11,7 @@
 
 #include "engine/DirectAttempts.h"
 #include "engine/LogOnlyAlerts.h"
+#include "engine/ProbePass.h"
 #include "engine/WatchState.h"
 #include "platform/LocalTime.h"
 #include "platform/Messages.h"
@@ -100,7 +101,8 @@ CCheckThread::CCheckThread(CheckCycleServices services, const AlertsFactory& mak
       html_(settings_, services_.rows, services_.notifier, log_, services_.clock),
       alerts_(makeAlerts ? makeAlerts(log_, settings_) : std::make_unique<LogOnlyAlerts>(log_)),
       exitProcess_(ExitProcessNow),
-      notifierSettings_(&services_.notifier.UseSettings(settings_)) {
+      notifierSettings_(&services_.notifier.UseSettings(settings_)),
+      notifierProber_(services_.notifier.UseProber(services_.prober)) {
   log_.AddFailureReport([this](std::string_view text) {
     services_.notifier.WriteEventLog(EventType::Warning, text);
   });
@@ -119,6 +121,7 @@ CCheckThread::~CCheckThread() {
     thread_.join();
   }
   services_.notifier.UseSettings(*notifierSettings_);
+  services_.notifier.UseProber(notifierProber_);
 }
 
 bool CCheckThread::Start() {
@@ -189,7 +192,7 @@ void CCheckThread::RunPasses() {
 }
 
 CCheckThread::Outcome CCheckThread::CheckRow(int row, std::time_t runStart) {
-  if (settings_.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
+  if (Paused()) {
     LogUnavailableWindow();
     // With no interval and every row paused nothing else would ever look at
     // the flag: look once per paused row.
@@ -197,14 +200,16 @@ CCheckThread::Outcome CCheckThread::CheckRow(int row, std::time_t runStart) {
     return Outcome::Continue;
   }
   DirectAttempts attempts(services_.notifier, services_.clock);
-  return RunAttempts(row, 0, services_.rows.ReadRow(row), attempts, runStart);
+  return RunAttempts(row, 0, services_.rows.ReadRow(row), services_.rows.ReadState(row), attempts,
+                     runStart);
 }
 
 // A row's check, whichever pass runs it: the fresh name, then attempts until
 // one answers or MaxRetry + 1 have failed, then the transition. A stop seen
 // before an attempt, or one that cut an attempt short, ends the cycle.
 CCheckThread::Outcome CCheckThread::RunAttempts(int row, std::size_t index, ComputerEntry entry,
-                                                RowAttempts& attempts, std::time_t runStart) {
+                                                RowState previous, RowAttempts& attempts,
+                                                std::time_t runStart) {
   if (settings_.ResolveNameEverytime == 1) {
     const std::string name = attempts.FreshName(index, entry);
     // A look-up that the stop cut short has no name to show.
@@ -213,15 +218,15 @@ CCheckThread::Outcome CCheckThread::RunAttempts(int row, std::size_t index, Comp
     services_.rows.WriteField(row, Field::ComputerName, entry[Field::ComputerName]);
   }
   log_.WriteLine(RowLogLine(entry));
-  // What the row showed before its attempts overwrite it.
-  const RowState previous = services_.rows.ReadState(row);
 
   bool answered = false;
   std::string checkTime;
   const long long maxRetry = settings_.MaxRetry;
   for (long long attempt = 1;; ++attempt) {
     const std::optional<std::time_t> started = attempts.AttemptStart(index, entry, attempt);
-    services_.rows.WriteField(row, Field::Status, CheckingText(attempt));
+    if (!started || !attempts.ShowsAttemptsItself()) {
+      services_.rows.WriteField(row, Field::Status, CheckingText(attempt));
+    }
     const std::time_t now = started.value_or(services_.clock.Now());
     checkTime = FormatLocalTime(now);
     CheckTheClock(now, runStart);
@@ -250,16 +255,18 @@ CCheckThread::Outcome CCheckThread::FinishRow(int row, const ComputerEntry& entr
 
 // The probes of every row run at once, within `workers`; this thread commits
 // each row in order exactly as CheckRow would, waiting only where a row's
-// attempt has not come back yet. Which rows the daily pause covers is
-// decided as the pass starts. Leaving, the probes are cancelled and their
+// attempt has not come back yet. Leaving, the probes are cancelled and their
 // threads joined while a stop still wakes the attempts in flight.
 CCheckThread::Outcome CCheckThread::CheckRowsInParallel(int rowCount, int workers,
                                                         std::time_t runStart) {
+  if (services_.prober != nullptr) return CheckRowsOnProber(rowCount, workers, runStart);
+  // Without a prober, which rows the daily pause covers is decided as the
+  // pass starts.
   std::vector<bool> paused(static_cast<std::size_t>(rowCount), false);
   std::vector<ComputerEntry> entries;
   std::vector<ProbeTarget> targets;
   for (int row = 0; row < rowCount; ++row) {
-    if (settings_.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
+    if (Paused()) {
       paused[static_cast<std::size_t>(row)] = true;
       continue;
     }
@@ -279,12 +286,77 @@ CCheckThread::Outcome CCheckThread::CheckRowsInParallel(int rowCount, int worker
       if (StopRequested == 1) return EndByStopBeforeAttempt();
       continue;
     }
-    if (RunAttempts(row, index, entries[index], probes, runStart) == Outcome::Ended) {
+    const RowState previous = services_.rows.ReadState(row);
+    if (RunAttempts(row, index, entries[index], previous, probes, runStart) == Outcome::Ended) {
       return Outcome::Ended;
     }
     ++index;
   }
   return Outcome::Continue;
+}
+
+// The same on the watch's prober. Every row is read as the pass starts; the
+// pause is decided as each row's probe would start and again at its commit,
+// in row order, as a one-at-a-time pass decides it when it reaches the row.
+// The prober shows each attempt in the row as it starts, so the row's
+// previous state comes from the pass's start, never from its Status now.
+CCheckThread::Outcome CCheckThread::CheckRowsOnProber(int rowCount, int workers,
+                                                      std::time_t runStart) {
+  std::vector<ComputerEntry> entries;
+  std::vector<RowState> previous;
+  std::vector<ProbeTarget> targets;
+  for (int row = 0; row < rowCount; ++row) {
+    const ComputerEntry& entry = entries.emplace_back(services_.rows.ReadRow(row));
+    previous.push_back(services_.rows.ReadState(row));
+    targets.push_back({entry[Field::IpAddress], entry.Method(), entry.PortNumber()});
+  }
+
+  RowAccess& rows = services_.rows;
+  ProbePass probes(*services_.prober, services_.clock, std::move(targets),
+                   {.inFlight = workers,
+                    .maxRetry = settings_.MaxRetry,
+                    .pingTimeoutMs = settings_.PingTimeOut,
+                    .refreshNames = settings_.ResolveNameEverytime == 1,
+                    .lookUpName =
+                        [this](std::string_view address) {
+                          return services_.notifier.RefreshComputerName(address);
+                        },
+                    .mayStart = [this](std::size_t) { return !Paused(); },
+                    .attemptStarted =
+                        [&rows](std::size_t index, long long attempt) {
+                          rows.WriteField(static_cast<int>(index), Field::Status,
+                                          CheckingText(attempt));
+                        }});
+  probes.Start();
+  for (int row = 0; row < rowCount; ++row) {
+    const auto index = static_cast<std::size_t>(row);
+    if (CommitProbedRow(row, entries[index], previous[index], probes, runStart) == Outcome::Ended) {
+      return Outcome::Ended;
+    }
+  }
+  return Outcome::Continue;
+}
+
+CCheckThread::Outcome CCheckThread::CommitProbedRow(int row, const ComputerEntry& atStart,
+                                                    RowState previous, ProbePass& probes,
+                                                    std::time_t runStart) {
+  const auto index = static_cast<std::size_t>(row);
+  if (Paused()) {
+    // An attempt already under way runs on unheeded; the row shows again
+    // what it showed before.
+    if (probes.LeaveUnprobed(index)) {
+      services_.rows.WriteField(row, Field::Status, atStart[Field::Status]);
+    }
+    LogUnavailableWindow();
+    if (StopRequested == 1) return EndByStopBeforeAttempt();
+    return Outcome::Continue;
+  }
+  probes.EnsureProbed(index);
+  return RunAttempts(row, index, atStart, previous, probes, runStart);
+}
+
+bool CCheckThread::Paused() const {
+  return settings_.EnableUnavailableSchedule == 1 && InUnavailableWindow();
 }
 
 bool CCheckThread::InUnavailableWindow() const {

@@ -23,6 +23,9 @@
 
 namespace tarnwick {
 
+class Prober;
+class ProbePass;
+
 // What a watch works with; all of it belongs to the host and outlives the
 // thread. The watch takes a copy of the settings as it starts, so the host
 // may change its own at any time.
@@ -38,6 +41,10 @@ struct CheckCycleServices {
   std::string programDirectory;
   // Told of each pass; none when null.
   WatchObserver* observer = nullptr;
+  // The watch's probes on kept sockets: the pings of a one-at-a-time pass
+  // and the whole probing of a parallel one. Null: a socket per echo, and a
+  // parallel pass probes through the notifier on threads of its own.
+  Prober* prober = nullptr;
 };
 
 // One run of the watch on a thread of its own: passes over every row, the
@@ -93,8 +100,12 @@ class CCheckThread {
   void RunPasses();
   Outcome CheckRow(int row, std::time_t runStart);
   Outcome CheckRowsInParallel(int rowCount, int workers, std::time_t runStart);
-  Outcome RunAttempts(int row, std::size_t index, ComputerEntry entry, RowAttempts& attempts,
-                      std::time_t runStart);
+  Outcome CheckRowsOnProber(int rowCount, int workers, std::time_t runStart);
+  Outcome CommitProbedRow(int row, const ComputerEntry& atStart, RowState previous,
+                          ProbePass& probes, std::time_t runStart);
+  Outcome RunAttempts(int row, std::size_t index, ComputerEntry entry, RowState previous,
+                      RowAttempts& attempts, std::time_t runStart);
+  bool Paused() const;
   Outcome FinishRow(int row, const ComputerEntry& entry, RowState previous, bool answered,
                     const std::string& checkTime);
   bool InUnavailableWindow() const;
@@ -121,6 +132,7 @@ class CCheckThread {
   EndHandler onEnded_;
   // What the notifier read before the watch lent it its copy.
   const AppSettings* notifierSettings_;
+  Prober* notifierProber_;
   std::thread thread_;
 };
 

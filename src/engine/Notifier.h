@@ -12,6 +12,8 @@
 
 namespace tarnwick {
 
+class Prober;
+
 // Knobs of the outward operations that the settings do not hold.
 struct NotifierOptions {
   // The port probe's wait: the settings page tells the user it is 45 seconds.
@@ -63,6 +65,9 @@ class Notifier {
   // Reads `settings` from now on (a watch's own copy); returns the settings
   // it read until now. `settings` must outlive their use.
   const AppSettings& UseSettings(const AppSettings& settings);
+  // Sends the pings on `prober`'s kept socket from now on (a watch's); null:
+  // a socket per echo. Returns the prober used until now.
+  Prober* UseProber(Prober* prober);
 
  protected:
   const AppSettings& settings() const { return *settings_; }
@@ -71,6 +76,7 @@ class Notifier {
 
  private:
   const AppSettings* settings_;
+  Prober* prober_ = nullptr;
   UserPrompt& prompt_;
   NotifierOptions options_;
   EventLog eventLog_;

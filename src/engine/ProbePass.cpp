@@ -66,6 +66,21 @@ ProbeResult ProbePass::AwaitAttemptResult(std::size_t index, long long attempt) 
   return job_->records.AwaitAttemptResult(index, attempt);
 }
 
+std::string ProbePass::FreshName(std::size_t index, const ComputerEntry& /*entry*/) {
+  return AwaitName(index);
+}
+
+std::optional<std::time_t> ProbePass::AttemptStart(std::size_t index,
+                                                   const ComputerEntry& /*entry*/,
+                                                   long long attempt) {
+  return AwaitAttemptStart(index, attempt);
+}
+
+ProbeResult ProbePass::AttemptResult(std::size_t index, const ComputerEntry& /*entry*/,
+                                     long long attempt) {
+  return AwaitAttemptResult(index, attempt);
+}
+
 void ProbePass::QueueLookups() {
   for (std::size_t index = 0; index < job_->targets.size(); ++index) {
     // The task keeps the job alive; Cancel waits for the ones running.

@@ -8,6 +8,7 @@
 
 #include "engine/ProbeJob.h"
 #include "engine/Prober.h"
+#include "engine/RowAttempts.h"
 
 namespace tarnwick {
 
@@ -17,13 +18,13 @@ namespace tarnwick {
 // alerts: the cycle's thread waits for each row's records in row order and
 // commits them itself, so they see exactly the sequence of a one-at-a-time
 // pass. The prober's socket and threads outlive the pass.
-class ProbePass {
+class ProbePass final : public RowAttempts {
  public:
   using Options = ProbeJobOptions;
 
   ProbePass(Prober& prober, const Clock& clock, std::vector<ProbeTarget> targets, Options options);
   // Cancels.
-  ~ProbePass();
+  ~ProbePass() override;
   ProbePass(const ProbePass&) = delete;
   ProbePass& operator=(const ProbePass&) = delete;
 
@@ -54,6 +55,14 @@ class ProbePass {
   // The result of an attempt that started; Interrupted when a stop
   // abandoned it.
   ProbeResult AwaitAttemptResult(std::size_t index, long long attempt);
+
+  // The same waits as the cycle's source of a row's attempts.
+  std::string FreshName(std::size_t index, const ComputerEntry& entry) override;
+  std::optional<std::time_t> AttemptStart(std::size_t index, const ComputerEntry& entry,
+                                          long long attempt) override;
+  ProbeResult AttemptResult(std::size_t index, const ComputerEntry& entry,
+                            long long attempt) override;
+  bool ShowsAttemptsItself() const override { return job_->options.attemptStarted != nullptr; }
 
  private:
   void QueueLookups();
