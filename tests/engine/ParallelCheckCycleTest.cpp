@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "CheckCycleFixture.h"
+#include "engine/Prober.h"
 
 namespace tarnwick::test {
 namespace {
@@ -136,6 +137,85 @@ TEST(ParallelCheckCycle, AClockSetBackStopsAParallelPassAfterItsMessage) {
   EXPECT_EQ(Utf8FromCp932(outcome.rows[0][FieldIndex(Field::Status)]), "確認中.");
   EXPECT_EQ(outcome.log.back(), "「Tarnwick」は、監視を終了しました。");
   EXPECT_TRUE(outcome.alerts.empty());
+}
+
+// Rows whose every checked row's commit moves the clock a minute on.
+class MinutePerCommitRows final : public MemoryRows {
+ public:
+  explicit MinutePerCommitRows(FakeClock& clock) : clock_(clock) {}
+
+ protected:
+  void FieldWritten(int, Field field, std::string_view) override {
+    if (field == Field::LastCheckTime) clock_.Advance(60);
+  }
+
+ private:
+  FakeClock& clock_;
+};
+
+// One pass over six loopback rows on the watch's prober, the pause from
+// 02:00 for 30 minutes.
+class PausedWatch final : public CheckCycleTest {
+ public:
+  PausedWatch(int parallel, std::time_t start) {
+    settings.ParallelChecks = parallel;
+    settings.EnableUnavailableSchedule = 1;
+    settings.UnavailableHour = 2;
+    settings.UnavailableInterval = 30;
+    clock.Set(start);
+    ComputerEntry entry;
+    entry[Field::IpAddress] = "127.0.0.1";
+    entry[Field::Status] = Sj("不明");
+    entry[Field::CheckService] = "PING";
+    for (int i = 0; i < 6; ++i)
+      rows_.AppendRow(entry, 300);
+  }
+  void TestBody() override {}
+  bool CanPing() const { return prober_.PingAvailable(); }
+
+  // Each row's Status and whether it was checked, and the log. (A probe
+  // that ran ahead of its commit has an earlier check time.)
+  std::vector<std::string> Run() {
+    CCheckThread thread(CheckCycleServices{settings, rows_, notifier_, prompt, beeper, clock,
+                                           sleeper, dir.path(), nullptr, &prober_});
+    EXPECT_TRUE(thread.Start());
+    thread.Join();
+    std::vector<std::string> seen;
+    for (const ComputerEntry& row : rows_.Snapshot())
+      seen.push_back(Utf8FromCp932(row[Field::Status]) +
+                     (row[Field::LastCheckTime].empty() ? " unchecked" : " checked"));
+    for (const std::string& line : LogLines())
+      seen.push_back(line);
+    return seen;
+  }
+
+ private:
+  MinutePerCommitRows rows_{clock};
+  Notifier notifier_{settings, prompt, NotifierOptions{.syslogSocket = "/nonexistent/log"}};
+  Prober prober_{{.stopFd = WatchStopEvent().fd()}};
+};
+
+// The pause in force before the pass, from its fourth row (02:01) on, or
+// only after it: whether the rows are probed one at a time or ahead of their
+// commits, the same rows are paused, as a one-at-a-time pass decides on
+// reaching each row, and a paused row keeps its status.
+TEST(ParallelCheckCycle, ThePauseIsDecidedAtEachRowsCommitInEveryMode) {
+  const struct {
+    int hour, minute;
+    int firstPaused;
+  } kCases[] = {{2, 10, 0}, {1, 58, 3}, {1, 50, 6}};
+  for (const auto& pause : kCases) {
+    const std::time_t start = MakeLocalTime(2007, 5, 8, pause.hour, pause.minute);
+    if (!PausedWatch(0, start).CanPing()) GTEST_SKIP() << "no ICMP socket";
+    const std::vector<std::string> sequential = PausedWatch(0, start).Run();
+    for (int row = 0; row < 6; ++row) {
+      const bool paused = row >= pause.firstPaused;
+      EXPECT_EQ(sequential[static_cast<std::size_t>(row)] == "不明 unchecked", paused) << row;
+    }
+    for (const int parallel : {1, 4})
+      EXPECT_THAT(PausedWatch(parallel, start).Run(), ElementsAreArray(sequential))
+          << pause.hour << ":" << pause.minute << " parallel " << parallel;
+  }
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "CheckCycleFixture.h"
+#include "engine/Prober.h"
+#include "support/LoopbackListener.h"
 #include "support/NetNamespace.h"
 #include "support/SyslogReceiver.h"
 
@@ -23,7 +26,7 @@ class WatchOverRealProbesTest : public CheckCycleTest {
       CheckCycleServices{settings, rows, notifier_, prompt, beeper, clock, sleeper, dir.path()},
       [this](RunningLog& log) { return std::make_unique<RecordingAlerts>(log, alertCalls); }};
 
- private:
+ protected:
   Notifier notifier_{settings, prompt,
                      NotifierOptions{.portProbeBound = 10s, .syslogSocket = "/nonexistent/log"}};
 };
@@ -85,6 +88,64 @@ TEST_F(WatchOverRealProbesTest, ManyPingsInFlightEachCreditTheirOwnRow) {
   watch.Join();
   for (std::size_t row = 0; row < silent.size(); ++row)
     EXPECT_EQ(rows.Utf8Field(static_cast<int>(row), Field::Status), silent[row] ? "×" : "○") << row;
+}
+
+std::size_t Entries(const char* folder) {
+  const std::filesystem::directory_iterator entries(folder);
+  return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+// Counts the process's descriptors and threads after the first pass, and
+// stops the watch after `passes`; takes each pass's connection.
+class ResourceCounter final : public WatchObserver {
+ public:
+  ResourceCounter(int passes, LoopbackListener& listener) : passes_(passes), listener_(listener) {}
+  void PassEnded() override {
+    listener_.Accept(1000);
+    if (++ended == 1) first = {Entries("/proc/self/fd"), Entries("/proc/self/task")};
+    last = {Entries("/proc/self/fd"), Entries("/proc/self/task")};
+    if (ended == passes_) RequestStop();
+  }
+  int ended = 0;
+  std::pair<std::size_t, std::size_t> first, last;
+
+ private:
+  const int passes_;
+  LoopbackListener& listener_;
+};
+
+// Many passes of a watch on its prober over loopback pings, an open and a
+// closed port, one at a time and several at once: the descriptors and
+// threads the first pass left are all there are after the last.
+TEST_F(WatchOverRealProbesTest, KeptProberHoldsDescriptorsAndThreadsOverPasses) {
+  LoopbackListener open;
+  ClosedPort closed;
+  Prober prober({.stopFd = WatchStopEvent().fd()});
+  if (!prober.PingAvailable()) GTEST_SKIP() << "no ICMP socket";
+  settings.CheckInterval = 0;
+  settings.RunningLog = 0;
+  for (int i = 1; i <= 16; ++i)
+    AddRow("127.0.0." + std::to_string(i));
+  AddRow("127.0.0.1", "不明", "TCP", std::to_string(open.port()));
+  AddRow("127.0.0.1", "不明", "TCP", std::to_string(closed.port()));
+  // The prober writes from its own thread: rows that record no writes.
+  MemoryRows store;
+  for (const int parallel : {0, 8}) {
+    // A stop before an attempt leaves that row checking: start afresh.
+    store.ReplaceAll(rows.Snapshot());
+    settings.ParallelChecks = parallel;
+    ResourceCounter counter(300, open);
+    CCheckThread kept(CheckCycleServices{settings, store, notifier_, prompt, beeper, clock, sleeper,
+                                         dir.path(), &counter, &prober},
+                      [this](RunningLog& log) { return std::make_unique<LogOnlyAlerts>(log); });
+    kept.SetProcessExit([this](int code) { exitCodes.push_back(code); });
+    ASSERT_TRUE(kept.Start());
+    kept.Join();
+    EXPECT_TRUE(exitCodes.empty()) << parallel;
+    EXPECT_EQ(counter.ended, 300) << parallel;
+    EXPECT_EQ(counter.last, counter.first) << parallel;
+    EXPECT_EQ(Utf8FromCp932(store.Snapshot()[17][Field::Status]), "×");
+  }
 }
 
 }  // namespace
