@@ -11,8 +11,8 @@
 
 #include "engine/ComputerEntry.h"
 #include "engine/Notifier.h"
-#include "engine/RowAttempts.h"
 #include "engine/ProbeTarget.h"
+#include "engine/RowAttempts.h"
 #include "platform/Clock.h"
 
 namespace tarnwick {
