@@ -326,6 +326,12 @@ CCheckThread::Outcome CCheckThread::CheckRowsOnProber(int rowCount, int workers,
                         [&rows](std::size_t index, long long attempt) {
                           rows.WriteField(static_cast<int>(index), Field::Status,
                                           CheckingText(attempt));
+                        },
+                    .attemptAnswered =
+                        [this, &entries](std::size_t index, std::chrono::nanoseconds roundTrip) {
+                          const ComputerEntry& entry = entries[index];
+                          services_.notifier.ProbeAnswered(entry[Field::IpAddress], entry.Method(),
+                                                           entry.PortNumber(), roundTrip);
                         }});
   probes.Start();
   for (int row = 0; row < rowCount; ++row) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/AppSettings.h"
+#include "engine/ComputerEntry.h"
 #include "engine/WatchState.h"
 #include "platform/EventLog.h"
 #include "platform/NetMessenger.h"
@@ -49,6 +50,10 @@ class Notifier {
   // The reverse lookup's host name, or "unknown hostname"; also that when a
   // stop of the watch ended the wait for it.
   virtual std::string RefreshComputerName(std::string_view address);
+  // Told, on the prober's thread, of each answer that the watch's prober got
+  // in a parallel pass: the probes above are then not called.
+  virtual void ProbeAnswered(std::string_view /*address*/, CheckMethod /*method*/, int /*port*/,
+                             std::chrono::nanoseconds /*roundTrip*/) {}
 
   virtual bool WriteEventLog(EventType type, std::string_view text);
   // Sent, or why the message did not go out.

@@ -34,6 +34,9 @@ struct ProbeJobOptions {
   // that it is being checked), under the pass's lock: it must not block or
   // call back into the pass.
   std::function<void(std::size_t index, long long attempt)> attemptStarted{};
+  // Told on the prober's thread of each attempt that was answered, and how
+  // long the answer took; must not block.
+  std::function<void(std::size_t index, std::chrono::nanoseconds roundTrip)> attemptAnswered{};
 };
 
 // One pass's work as the prober holds it.

@@ -225,8 +225,10 @@ void Prober::StartAttempt(std::size_t row, long long attempt) {
       --job.rowsInFlight;
       return;
     }
+    const std::int64_t launchedNs = clock_.NowNs();
     const std::optional<ProbeResult> settled = Launch(row, attempt);
     if (!settled) return;  // under way
+    if (*settled == ProbeResult::Answered) TellAnswered(row, launchedNs);
     job.records.FinishAttempt(row, *settled);
     if (*settled != ProbeResult::NoAnswer || attempt > job.options.maxRetry) {
       EndRow(row);
@@ -254,7 +256,8 @@ std::optional<ProbeResult> Prober::LaunchEcho(std::size_t row, long long attempt
     return ProbeResult::NoAnswer;
   }
   const std::int64_t timeoutNs = std::max(current_->options.pingTimeoutMs, 0) * kNsPerMs;
-  Track(token, {row, attempt, destination, -1, clock_.NowNs() + timeoutNs});
+  const std::int64_t now = clock_.NowNs();
+  Track(token, {row, attempt, destination, -1, now + timeoutNs, now});
   return std::nullopt;
 }
 
@@ -281,7 +284,8 @@ std::optional<ProbeResult> Prober::LaunchConnect(std::size_t row, long long atte
   const std::uint64_t key = icmp_.NextToken();
   keyOfFd_[socket.release()] = key;
   const std::int64_t boundNs = current_->options.portProbeBound.count() * kNsPerMs;
-  Track(key, {row, attempt, destination, fd, clock_.NowNs() + boundNs});
+  const std::int64_t now = clock_.NowNs();
+  Track(key, {row, attempt, destination, fd, now + boundNs, now});
   return std::nullopt;
 }
 
@@ -302,12 +306,18 @@ void Prober::Complete(std::uint64_t key, ProbeResult result) {
     ::close(attempt.fd);
   }
   ProbeJob& job = *current_;
+  if (result == ProbeResult::Answered) TellAnswered(attempt.row, attempt.launchedNs);
   job.records.FinishAttempt(attempt.row, result);
   if (result == ProbeResult::NoAnswer && attempt.attempt <= job.options.maxRetry) {
     StartAttempt(attempt.row, attempt.attempt + 1);  // at once, as one row at a time would
   } else {
     EndRow(attempt.row);
   }
+}
+
+void Prober::TellAnswered(std::size_t row, std::int64_t launchedNs) {
+  const auto& answered = current_->options.attemptAnswered;
+  if (answered) answered(row, std::chrono::nanoseconds(clock_.NowNs() - launchedNs));
 }
 
 void Prober::EndRow(std::size_t row) {

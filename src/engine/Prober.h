@@ -71,6 +71,7 @@ class Prober {
     std::uint32_t destination = 0;
     int fd = -1;  // a connect's socket; -1 for an echo
     std::int64_t deadlineNs = 0;
+    std::int64_t launchedNs = 0;
   };
 
   bool EnsureLoopThread();
@@ -87,6 +88,7 @@ class Prober {
   std::optional<ProbeResult> LaunchConnect(std::size_t row, long long attempt);
   void Track(std::uint64_t key, const InFlight& attempt);
   void Complete(std::uint64_t key, ProbeResult result);
+  void TellAnswered(std::size_t row, std::int64_t launchedNs);
   void EndRow(std::size_t row);
   void WaitForEvents(int waitMs);
   void ReadReplies();
