@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "CheckCycleFixture.h"
 #include "engine/Prober.h"
@@ -139,22 +140,8 @@ TEST(ParallelCheckCycle, AClockSetBackStopsAParallelPassAfterItsMessage) {
   EXPECT_TRUE(outcome.alerts.empty());
 }
 
-// Rows whose every checked row's commit moves the clock a minute on.
-class MinutePerCommitRows final : public MemoryRows {
- public:
-  explicit MinutePerCommitRows(FakeClock& clock) : clock_(clock) {}
-
- protected:
-  void FieldWritten(int, Field field, std::string_view) override {
-    if (field == Field::LastCheckTime) clock_.Advance(60);
-  }
-
- private:
-  FakeClock& clock_;
-};
-
-// One pass over six loopback rows on the watch's prober, the pause from
-// 02:00 for 30 minutes.
+// Six loopback rows on the watch's prober, the pause from 02:00 for 30
+// minutes, the clock a minute on at each checked row's commit.
 class PausedWatch final : public CheckCycleTest {
  public:
   PausedWatch(int parallel, std::time_t start) {
@@ -163,58 +150,55 @@ class PausedWatch final : public CheckCycleTest {
     settings.UnavailableHour = 2;
     settings.UnavailableInterval = 30;
     clock.Set(start);
-    ComputerEntry entry;
-    entry[Field::IpAddress] = "127.0.0.1";
-    entry[Field::Status] = Sj("不明");
-    entry[Field::CheckService] = "PING";
     for (int i = 0; i < 6; ++i)
-      rows_.AppendRow(entry, 300);
+      AddRow("127.0.0.1");
   }
   void TestBody() override {}
-  bool CanPing() const { return prober_.PingAvailable(); }
 
-  // Each row's Status and whether it was checked, and the log. (A probe
-  // that ran ahead of its commit has an earlier check time.)
-  std::vector<std::string> Run() {
-    CCheckThread thread(CheckCycleServices{settings, rows_, notifier_, prompt, beeper, clock,
-                                           sleeper, dir.path(), nullptr, &prober_});
+  // Each row's Status and whether it was checked (a probe that ran ahead has
+  // an earlier check time), then the log.
+  std::vector<std::string> Run(Prober& prober) {
+    MinutePerCommitRows store(clock);
+    store.ReplaceAll(rows.Snapshot());
+    CCheckThread thread(CheckCycleServices{settings, store, notifier_, prompt, beeper, clock,
+                                           sleeper, dir.path(), nullptr, &prober});
     EXPECT_TRUE(thread.Start());
     thread.Join();
     std::vector<std::string> seen;
-    for (const ComputerEntry& row : rows_.Snapshot())
+    for (const ComputerEntry& row : store.Snapshot())
       seen.push_back(Utf8FromCp932(row[Field::Status]) +
-                     (row[Field::LastCheckTime].empty() ? " unchecked" : " checked"));
+                     (row[Field::LastCheckTime].empty() ? "" : " checked"));
     for (const std::string& line : LogLines())
       seen.push_back(line);
     return seen;
   }
 
  private:
-  MinutePerCommitRows rows_{clock};
+  struct MinutePerCommitRows final : MemoryRows {
+    explicit MinutePerCommitRows(FakeClock& fake) : clock(fake) {}
+    void FieldWritten(int, Field field, std::string_view) override {
+      if (field == Field::LastCheckTime) clock.Advance(60);
+    }
+    FakeClock& clock;
+  };
   Notifier notifier_{settings, prompt, NotifierOptions{.syslogSocket = "/nonexistent/log"}};
-  Prober prober_{{.stopFd = WatchStopEvent().fd()}};
 };
 
 // The pause in force before the pass, from its fourth row (02:01) on, or
-// only after it: whether the rows are probed one at a time or ahead of their
-// commits, the same rows are paused, as a one-at-a-time pass decides on
-// reaching each row, and a paused row keeps its status.
+// only after it: whether probes run ahead of their commits or not, the same
+// rows are paused as one at a time decides on reaching each row, and keep
+// their status.
 TEST(ParallelCheckCycle, ThePauseIsDecidedAtEachRowsCommitInEveryMode) {
-  const struct {
-    int hour, minute;
-    int firstPaused;
-  } kCases[] = {{2, 10, 0}, {1, 58, 3}, {1, 50, 6}};
-  for (const auto& pause : kCases) {
-    const std::time_t start = MakeLocalTime(2007, 5, 8, pause.hour, pause.minute);
-    if (!PausedWatch(0, start).CanPing()) GTEST_SKIP() << "no ICMP socket";
-    const std::vector<std::string> sequential = PausedWatch(0, start).Run();
-    for (int row = 0; row < 6; ++row) {
-      const bool paused = row >= pause.firstPaused;
-      EXPECT_EQ(sequential[static_cast<std::size_t>(row)] == "不明 unchecked", paused) << row;
-    }
+  Prober prober({.stopFd = WatchStopEvent().fd()});
+  if (!prober.PingAvailable()) GTEST_SKIP() << "no ICMP socket";
+  for (const auto& [hour, minute, firstPaused] : {std::tuple{2, 10, 0}, {1, 58, 3}, {1, 50, 6}}) {
+    const std::time_t start = MakeLocalTime(2007, 5, 8, hour, minute);
+    const std::vector<std::string> sequential = PausedWatch(0, start).Run(prober);
+    for (int row = 0; row < 6; ++row)
+      EXPECT_EQ(sequential[static_cast<std::size_t>(row)] == "不明", row >= firstPaused) << row;
     for (const int parallel : {1, 4})
-      EXPECT_THAT(PausedWatch(parallel, start).Run(), ElementsAreArray(sequential))
-          << pause.hour << ":" << pause.minute << " parallel " << parallel;
+      EXPECT_THAT(PausedWatch(parallel, start).Run(prober), ElementsAreArray(sequential))
+          << hour << ":" << minute << " parallel " << parallel;
   }
 }
 
