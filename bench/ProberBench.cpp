@@ -7,6 +7,9 @@
 //   300 rows one echo at a time (sequential mode) on the kept socket;
 //   300 hosts in two network namespaces of the run's own, 30 of them silent,
 //   one attempt each with a 1000 ms time-out (fping -i 0 -r 0 -t 1000).
+// The console watcher is measured whole the same way: `tarnwick-watch --once`
+// over the same rows (running log and page off), from exec to exit, with
+// ParallelChecks 256, 64 and 0.
 // Usage: bench_prober [rounds]   (default 9; needs root: namespaces, and
 // fping -i 0).
 #include <arpa/inet.h>
@@ -20,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -30,6 +34,7 @@
 #include "engine/ProbePass.h"
 #include "engine/Prober.h"
 #include "support/NetNamespace.h"
+#include "support/WatchProcess.h"
 
 extern char** environ;
 
@@ -128,11 +133,16 @@ Cost SequentialPass(const std::vector<std::string>& addresses) {
   return cost;
 }
 
-Cost Fping(const std::string& listFile, std::vector<std::string> options = {}) {
-  std::vector<std::string> argv = {"fping", "-i", "0"};
-  argv.insert(argv.end(), options.begin(), options.end());
-  argv.push_back("-f");
-  argv.push_back(listFile);
+// Runs `argv` to its exit, its output discarded; ok when it exits `expected`.
+Cost Spawned(std::vector<std::string> argv, int expected,
+             const std::vector<std::string>& extraEnvironment = {}) {
+  std::vector<std::string> environment = extraEnvironment;
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    environment.emplace_back(*entry);
+  std::vector<char*> envp;
+  for (std::string& text : environment)
+    envp.push_back(text.data());
+  envp.push_back(nullptr);
   std::vector<char*> args;
   for (std::string& arg : argv)
     args.push_back(arg.data());
@@ -144,7 +154,7 @@ Cost Fping(const std::string& listFile, std::vector<std::string> options = {}) {
   const auto start = Steady::now();
   pid_t pid = 0;
   Cost cost;
-  if (posix_spawnp(&pid, "fping", &actions, nullptr, args.data(), environ) != 0) {
+  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) {
     cost.ok = false;
     return cost;
   }
@@ -153,10 +163,43 @@ Cost Fping(const std::string& listFile, std::vector<std::string> options = {}) {
   ::wait4(pid, &status, 0, &usage);
   cost.wallMs = std::chrono::duration<double, std::milli>(Steady::now() - start).count();
   cost.cpuMs = Ms(usage.ru_utime) + Ms(usage.ru_stime);
-  // fping exits 1 when some hosts were unreachable.
-  cost.ok = WIFEXITED(status) && WEXITSTATUS(status) == (options.empty() ? 0 : 1);
+  cost.ok = WIFEXITED(status) && WEXITSTATUS(status) == expected;
   posix_spawn_file_actions_destroy(&actions);
   return cost;
+}
+
+Cost Fping(const std::string& listFile, std::vector<std::string> options = {}) {
+  std::vector<std::string> argv = {"fping", "-i", "0"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.push_back("-f");
+  argv.push_back(listFile);
+  // fping exits 1 when some hosts were unreachable.
+  return Spawned(std::move(argv), options.empty() ? 0 : 1);
+}
+
+// A list file of ping rows and registries for `tarnwick-watch --once`.
+std::string WriteWatchList(const std::string& file, const std::vector<std::string>& addresses) {
+  std::ofstream out(file + ".ls2", std::ios::binary);
+  out << "ZNRQ\r\n";
+  for (const std::string& address : addresses)
+    out << "pc," << address << ",,PING,,,,,,,,,,,\r\n";
+  return file + ".ls2";
+}
+
+std::string WriteWatchRegistry(const std::string& file, int parallel, int maxRetry) {
+  std::ofstream(file + ".reg" + std::to_string(parallel) + "r" + std::to_string(maxRetry))
+      << test::WatchProcess::RegistryText({{"ParallelChecks", parallel},
+                                           {"MaxRetry", maxRetry},
+                                           {"PingTimeOut", 1000},
+                                           {"RunningLog", 0},
+                                           {"EnableHtml", 0}});
+  return file + ".reg" + std::to_string(parallel) + "r" + std::to_string(maxRetry);
+}
+
+// The whole console watcher: one pass from exec to exit (1: some row down).
+Cost Watcher(const std::string& list, const std::string& registry, bool someDown) {
+  return Spawned({TARNWICK_WATCH_PATH, "--once", list}, someDown ? 1 : 0,
+                 {"TARNWICK_REGISTRY=" + registry, "TARNWICK_SYSLOG_SOCKET=/nonexistent/log"});
 }
 
 double Median(std::vector<double> values) {
@@ -177,6 +220,15 @@ int Run(int rounds) {
     cases[tag + "fping -i 0"] = [file] { return Fping(file); };
     cases[tag + "prober 256"] = [addresses] { return ParallelPass(addresses, 256); };
     cases[tag + "prober 64"] = [addresses] { return ParallelPass(addresses, 64); };
+    const std::string list = WriteWatchList(file, addresses);
+    for (const int parallel : {256, 64, 0}) {
+      // One row at a time over 10,000 rows says nothing the 300 do not.
+      if (rows > 300 && parallel == 0) continue;
+      const std::string registry = WriteWatchRegistry(file, parallel, 1);
+      cases[tag + "watcher " + std::to_string(parallel)] = [list, registry] {
+        return Watcher(list, registry, false);
+      };
+    }
   }
   const std::vector<std::string> three = Addresses(300);
   cases["300 rows sequential"] = [three] { return SequentialPass(three); };
@@ -190,6 +242,13 @@ int Run(int rounds) {
   cases["300 hosts fping -i 0"] = [rigFile] { return Fping(rigFile, {"-r", "0", "-t", "1000"}); };
   cases["300 hosts prober 256"] = [&rig] { return ParallelPass(rig.addresses(), 256, 0, 30); };
   cases["300 hosts prober 64"] = [&rig] { return ParallelPass(rig.addresses(), 64, 0, 30); };
+  const std::string rigList = WriteWatchList(rigFile, rig.addresses());
+  for (const int parallel : {256, 64}) {
+    const std::string registry = WriteWatchRegistry(rigFile, parallel, 0);
+    cases["300 hosts watcher " + std::to_string(parallel)] = [rigList, registry] {
+      return Watcher(rigList, registry, true);
+    };
+  }
 
   std::map<std::string, std::vector<double>> wall;
   std::map<std::string, std::vector<double>> cpu;
@@ -215,8 +274,9 @@ int Run(int rounds) {
     std::printf("%-26s %10.2f %10.2f %12.2f%s\n", name.c_str(), Median(walls), Median(cpu[name]),
                 Median(cpu[name]) * 1000.0 / rows, ok[name] ? "" : "  (some rows unanswered)");
   }
-  for (const char* suffix : {"300", "10000", "rig"})
-    std::remove((listFile + suffix).c_str());
+  for (const auto& entry : std::filesystem::directory_iterator("/tmp")) {
+    if (entry.path().string().starts_with(listFile)) std::filesystem::remove(entry.path());
+  }
   return 0;
 }
 
