@@ -167,6 +167,8 @@ int CCheckThread::Run() {
 void CCheckThread::RunPasses() {
   const int rowCount = services_.rows.RowCount();
   const std::time_t runStart = services_.clock.Now();
+  // Once per run: working it out asks the system for its time zone file.
+  earliestValidTime_ = EarliestValidTime();
   // The object may serve several watches; none inherits another's state.
   log_.BeginRun();
   html_.BeginRun();
@@ -389,7 +391,7 @@ void CCheckThread::LogProbeResult(const ComputerEntry& entry, ProbeResult result
 }
 
 void CCheckThread::CheckTheClock(std::time_t now, std::time_t runStart) {
-  if (now < EarliestValidTime()) {
+  if (now < earliestValidTime_) {
     services_.prompt.Show(Text(Msg::ClockBeforeValidDate), Text(Msg::CaptionConfirm),
                           PromptIcon::None);
     RaiseStopFromCycle();

@@ -133,6 +133,8 @@ class CCheckThread {
   // What the notifier read before the watch lent it its copy.
   const AppSettings* notifierSettings_;
   Prober* notifierProber_;
+  // Before this local time the clock cannot be right.
+  std::time_t earliestValidTime_ = 0;
   std::thread thread_;
 };
 
