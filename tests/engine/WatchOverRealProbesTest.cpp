@@ -90,20 +90,20 @@ TEST_F(WatchOverRealProbesTest, ManyPingsInFlightEachCreditTheirOwnRow) {
     EXPECT_EQ(rows.Utf8Field(static_cast<int>(row), Field::Status), silent[row] ? "×" : "○") << row;
 }
 
-// The process's descriptors and threads after the first pass and the last;
-// stops the watch after 300 passes.
+// Counts the process's descriptors and threads after the first pass and the
+// last; stops the watch after 300 passes.
 struct ResourceCounter final : WatchObserver {
-  static std::size_t Entries(const char* folder) {
-    const std::filesystem::directory_iterator entries(folder);
-    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
-  }
   void PassEnded() override {
-    last = {Entries("/proc/self/fd"), Entries("/proc/self/task")};
+    const auto entries = [](const char* folder) {
+      const std::filesystem::directory_iterator listing(folder);
+      return std::distance(begin(listing), end(listing));
+    };
+    last = {entries("/proc/self/fd"), entries("/proc/self/task")};
     if (++ended == 1) first = last;
     if (ended == 300) RequestStop();
   }
   int ended = 0;
-  std::pair<std::size_t, std::size_t> first, last;
+  std::pair<long, long> first, last;
 };
 
 // Many passes of a watch on a kept prober over loopback pings and a closed
@@ -118,8 +118,7 @@ TEST_F(WatchOverRealProbesTest, KeptProberHoldsDescriptorsAndThreadsOverPasses) 
            std::to_string(closed.port()));
   for (const int parallel : {0, 8}) {
     settings.ParallelChecks = parallel;
-    // The prober writes from its own thread: rows that record no writes.
-    MemoryRows store;
+    MemoryRows store;  // the prober writes from its own thread: no recording
     store.ReplaceAll(rows.Snapshot());
     ResourceCounter counter;
     CCheckThread kept(CheckCycleServices{settings, store, notifier_, prompt, beeper, clock, sleeper,
