@@ -10,6 +10,7 @@
 #include "BenchSupport.h"
 #include "engine/CCheckThread.h"
 #include "engine/MemoryRows.h"
+#include "engine/Prober.h"
 #include "engine/WatchStart.h"
 #include "engine/WatchState.h"
 
@@ -24,6 +25,8 @@ using bench::StopAtWaitSleeper;
 
 constexpr int kRows = 300;
 
+// Arg 1: the pings on a prober kept for every watch, as the front ends do;
+// 0: a socket per echo.
 void BM_CheckPass(benchmark::State& state) {
   AppSettings settings = bench::LoopbackPassSettings();
   SilentPrompt prompt;
@@ -43,6 +46,7 @@ void BM_CheckPass(benchmark::State& state) {
     rows.AppendRow(entry, kRows);
   }
 
+  Prober prober({.stopFd = WatchStopEvent().fd()});
   int up = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -51,7 +55,8 @@ void BM_CheckPass(benchmark::State& state) {
     state.ResumeTiming();
 
     CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
-                                           folder.path()});
+                                           folder.path(), nullptr,
+                                           state.range(0) == 1 ? &prober : nullptr});
     thread.Start();
     thread.Join();
 
@@ -65,7 +70,7 @@ void BM_CheckPass(benchmark::State& state) {
   state.counters["per_row"] = benchmark::Counter(
       kRows, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_CheckPass)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CheckPass)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ShellPingLoop(benchmark::State& state) {
   std::string command = "for a in";

@@ -21,6 +21,7 @@
 #include "app/CTarnwickView.h"
 #include "engine/CCheckThread.h"
 #include "engine/MemoryRows.h"
+#include "engine/Prober.h"
 #include "engine/WatchStart.h"
 #include "engine/WatchState.h"
 #include "settings/ListFile.h"
@@ -124,7 +125,7 @@ struct Bench {
     PrepareRowsForWatch(store, prompt);
     Notifier notifier(settings, prompt, notifierOptions);
     CCheckThread thread(CheckCycleServices{settings, store, notifier, prompt, beeper, clock,
-                                           sleeper, folder.path()});
+                                           sleeper, folder.path(), nullptr, &prober});
     thread.Start();
     thread.Join();
     return std::chrono::duration<double>(sleeper.passEnded - start).count();
@@ -137,6 +138,8 @@ struct Bench {
   SystemClock clock;
   PassEndSleeper sleeper;
   NotifierOptions notifierOptions;
+  // Kept for every pass, as the console watcher keeps its own.
+  Prober prober{{.stopFd = WatchStopEvent().fd()}};
   CMainFrame frame;
 };
 

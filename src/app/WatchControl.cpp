@@ -5,6 +5,7 @@
 
 #include "engine/AlertDispatcher.h"
 #include "engine/CCheckThread.h"
+#include "engine/Prober.h"
 #include "engine/WatchStart.h"
 #include "engine/WatchState.h"
 #include "gui/ComputerListModel.h"
@@ -38,9 +39,12 @@ void WatchControl::Start() {
   if (!Idle()) return;
   if (!PrepareRowsForWatch(model_.rows(), services_.prompt)) return;
   notifier_ = services_.makeNotifier();
+  if (!prober_)
+    prober_ = std::make_unique<Prober>(Prober::Options{.stopFd = WatchStopEvent().fd()});
   watch_ = std::make_unique<CCheckThread>(
       CheckCycleServices{services_.settings, model_.rows(), *notifier_, services_.prompt, beeper_,
-                         services_.clock, services_.sleeper, services_.logFolder},
+                         services_.clock, services_.sleeper, services_.logFolder, nullptr,
+                         prober_.get()},
       [this](RunningLog& log, const AppSettings& watchSettings) {
         return std::make_unique<AlertDispatcher>(watchSettings, *notifier_, log, services_.sleeper);
       });

@@ -10,6 +10,7 @@
 namespace tarnwick {
 
 class CCheckThread;
+class Prober;
 class ComputerListModel;
 
 // The start and stop of the watch over the list's rows: one CCheckThread
@@ -42,6 +43,9 @@ class WatchControl : public QObject {
   ComputerListModel& model_;
   GuiBeeper beeper_;
   std::unique_ptr<Notifier> notifier_;
+  // Made by the first watch and kept for the next: its socket and thread
+  // serve every watch.
+  std::unique_ptr<Prober> prober_;
   std::unique_ptr<CCheckThread> watch_;
 };
 

@@ -29,6 +29,12 @@ bool MeteredNotifier::PortProbe(std::string_view address, int port) {
   return answered;
 }
 
+void MeteredNotifier::ProbeAnswered(std::string_view address, CheckMethod method, int port,
+                                    std::chrono::nanoseconds roundTrip) {
+  metrics_.ProbeAnswered(address, method == CheckMethod::Ping ? WatchMetrics::kPingPort : port,
+                         roundTrip);
+}
+
 bool MeteredNotifier::WriteEventLog(EventType type, std::string_view text) {
   const bool written = Notifier::WriteEventLog(type, text);
   // Alerts write errors and information; warnings report a failed channel.

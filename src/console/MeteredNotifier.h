@@ -17,6 +17,8 @@ class MeteredNotifier final : public Notifier {
 
   bool PingProbe(std::string_view address) override;
   bool PortProbe(std::string_view address, int port) override;
+  void ProbeAnswered(std::string_view address, CheckMethod method, int port,
+                     std::chrono::nanoseconds roundTrip) override;
   bool WriteEventLog(EventType type, std::string_view text) override;
   NetSendResult SendNetMessage(std::string_view recipient, std::string_view text) override;
   int SendMail(std::string_view server, std::string_view sender, std::string_view recipients,

@@ -14,6 +14,7 @@
 #include "engine/LogOnlyAlerts.h"
 #include "engine/MemoryRows.h"
 #include "engine/Notifier.h"
+#include "engine/Prober.h"
 #include "engine/WatchStart.h"
 #include "engine/WatchState.h"
 #include "platform/IcmpEcho.h"
@@ -82,9 +83,10 @@ int OnceCheck::Run(const std::string& listFile) {
   SystemClock clock;
   ThreadSleeper sleeper;
   OnePassObserver observer;
+  Prober prober({.stopFd = WatchStopEvent().fd()});
   CCheckThread thread(
       CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
-                         RunningLogFolder(), &observer},
+                         RunningLogFolder(), &observer, &prober},
       [](RunningLog& log, const AppSettings&) { return std::make_unique<LogOnlyAlerts>(log); });
   const StopEvent ended;
   thread.SetEndHandler([&ended] { ended.Signal(); });

@@ -29,6 +29,7 @@
 #include "engine/AlertDispatcher.h"
 #include "engine/CCheckThread.h"
 #include "engine/Notifier.h"
+#include "engine/Prober.h"
 #include "engine/WatchStart.h"
 #include "engine/WatchState.h"
 #include "platform/CodePage.h"
@@ -123,9 +124,10 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
   TerminalBeeper beeper;
   SystemClock clock;
   ThreadSleeper sleeper;
+  Prober prober({.stopFd = WatchStopEvent().fd()});
   CCheckThread thread(
       CheckCycleServices{settings, rows, *notifier, prompt, beeper, clock, sleeper,
-                         RunningLogFolder(), metrics},
+                         RunningLogFolder(), metrics, &prober},
       [&](RunningLog& log, const AppSettings& watchSettings) -> std::unique_ptr<AlertSequences> {
         log.AddFailureReport([&](std::string_view text) {
           prompt.Show(text, Text(Msg::CaptionCaution), PromptIcon::Exclamation);

@@ -11,6 +11,7 @@
 
 #include "engine/DirectAttempts.h"
 #include "engine/LogOnlyAlerts.h"
+#include "engine/ProbePass.h"
 #include "engine/WatchState.h"
 #include "platform/LocalTime.h"
 #include "platform/Messages.h"
@@ -124,6 +125,7 @@ bool CCheckThread::Start() {
   // Lent for the run only: the host may make the watch before its notifier
   // and keep the notifier after the watch.
   notifierSettings_ = &services_.notifier.UseSettings(settings_);
+  notifierProber_ = services_.notifier.UseProber(services_.prober);
   ArmWatchStopEvent();
   // Running before the thread exists: a cycle that ends at once must not have
   // its Idle overwritten.
@@ -165,15 +167,20 @@ int CCheckThread::Run() {
 }
 
 // Before Idle: whoever sees Idle may lend the notifier to the next watch.
+// The settings and the prober go back together.
 void CCheckThread::ReturnNotifierSettings() {
   if (notifierSettings_ == nullptr) return;
   services_.notifier.UseSettings(*notifierSettings_);
+  services_.notifier.UseProber(notifierProber_);
   notifierSettings_ = nullptr;
+  notifierProber_ = nullptr;
 }
 
 void CCheckThread::RunPasses() {
   const int rowCount = services_.rows.RowCount();
   const std::time_t runStart = services_.clock.Now();
+  // Once per run: working it out asks the system for its time zone file.
+  earliestValidTime_ = EarliestValidTime();
   // The object may serve several watches; none inherits another's state.
   log_.BeginRun();
   html_.BeginRun();
@@ -199,7 +206,7 @@ void CCheckThread::RunPasses() {
 }
 
 CCheckThread::Outcome CCheckThread::CheckRow(int row, std::time_t runStart) {
-  if (settings_.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
+  if (Paused()) {
     LogUnavailableWindow();
     // With no interval and every row paused nothing else would ever look at
     // the flag: look once per paused row.
@@ -207,14 +214,16 @@ CCheckThread::Outcome CCheckThread::CheckRow(int row, std::time_t runStart) {
     return Outcome::Continue;
   }
   DirectAttempts attempts(services_.notifier, services_.clock);
-  return RunAttempts(row, 0, services_.rows.ReadRow(row), attempts, runStart);
+  return RunAttempts(row, 0, services_.rows.ReadRow(row), services_.rows.ReadState(row), attempts,
+                     runStart);
 }
 
 // A row's check, whichever pass runs it: the fresh name, then attempts until
 // one answers or MaxRetry + 1 have failed, then the transition. A stop seen
 // before an attempt, or one that cut an attempt short, ends the cycle.
 CCheckThread::Outcome CCheckThread::RunAttempts(int row, std::size_t index, ComputerEntry entry,
-                                                RowAttempts& attempts, std::time_t runStart) {
+                                                RowState previous, RowAttempts& attempts,
+                                                std::time_t runStart) {
   if (settings_.ResolveNameEverytime == 1) {
     const std::string name = attempts.FreshName(index, entry);
     // A look-up that the stop cut short has no name to show.
@@ -223,15 +232,15 @@ CCheckThread::Outcome CCheckThread::RunAttempts(int row, std::size_t index, Comp
     services_.rows.WriteField(row, Field::ComputerName, entry[Field::ComputerName]);
   }
   log_.WriteLine(RowLogLine(entry));
-  // What the row showed before its attempts overwrite it.
-  const RowState previous = services_.rows.ReadState(row);
 
   bool answered = false;
   std::string checkTime;
   const long long maxRetry = settings_.MaxRetry;
   for (long long attempt = 1;; ++attempt) {
     const std::optional<std::time_t> started = attempts.AttemptStart(index, entry, attempt);
-    services_.rows.WriteField(row, Field::Status, CheckingText(attempt));
+    if (!started || !attempts.ShowsAttemptsItself()) {
+      services_.rows.WriteField(row, Field::Status, CheckingText(attempt));
+    }
     const std::time_t now = started.value_or(services_.clock.Now());
     checkTime = FormatLocalTime(now);
     CheckTheClock(now, runStart);
@@ -260,16 +269,18 @@ CCheckThread::Outcome CCheckThread::FinishRow(int row, const ComputerEntry& entr
 
 // The probes of every row run at once, within `workers`; this thread commits
 // each row in order exactly as CheckRow would, waiting only where a row's
-// attempt has not come back yet. Which rows the daily pause covers is
-// decided as the pass starts. Leaving, the probes are cancelled and their
+// attempt has not come back yet. Leaving, the probes are cancelled and their
 // threads joined while a stop still wakes the attempts in flight.
 CCheckThread::Outcome CCheckThread::CheckRowsInParallel(int rowCount, int workers,
                                                         std::time_t runStart) {
+  if (services_.prober != nullptr) return CheckRowsOnProber(rowCount, workers, runStart);
+  // Without a prober, which rows the daily pause covers is decided as the
+  // pass starts.
   std::vector<bool> paused(static_cast<std::size_t>(rowCount), false);
   std::vector<ComputerEntry> entries;
   std::vector<ProbeTarget> targets;
   for (int row = 0; row < rowCount; ++row) {
-    if (settings_.EnableUnavailableSchedule == 1 && InUnavailableWindow()) {
+    if (Paused()) {
       paused[static_cast<std::size_t>(row)] = true;
       continue;
     }
@@ -289,12 +300,83 @@ CCheckThread::Outcome CCheckThread::CheckRowsInParallel(int rowCount, int worker
       if (StopRequested == 1) return EndByStopBeforeAttempt();
       continue;
     }
-    if (RunAttempts(row, index, entries[index], probes, runStart) == Outcome::Ended) {
+    const RowState previous = services_.rows.ReadState(row);
+    if (RunAttempts(row, index, entries[index], previous, probes, runStart) == Outcome::Ended) {
       return Outcome::Ended;
     }
     ++index;
   }
   return Outcome::Continue;
+}
+
+// The same on the watch's prober. Every row is read as the pass starts; the
+// pause is decided as each row's probe would start and again at its commit,
+// in row order, as a one-at-a-time pass decides it when it reaches the row.
+// The prober shows each attempt in the row as it starts, so the row's
+// previous state comes from the pass's start, never from its Status now.
+CCheckThread::Outcome CCheckThread::CheckRowsOnProber(int rowCount, int workers,
+                                                      std::time_t runStart) {
+  std::vector<ComputerEntry> entries;
+  std::vector<RowState> previous;
+  std::vector<ProbeTarget> targets;
+  for (int row = 0; row < rowCount; ++row) {
+    const ComputerEntry& entry = entries.emplace_back(services_.rows.ReadRow(row));
+    previous.push_back(services_.rows.ReadState(row));
+    targets.push_back({entry[Field::IpAddress], entry.Method(), entry.PortNumber()});
+  }
+
+  RowAccess& rows = services_.rows;
+  ProbePass probes(*services_.prober, services_.clock, std::move(targets),
+                   {.inFlight = workers,
+                    .maxRetry = settings_.MaxRetry,
+                    .pingTimeoutMs = settings_.PingTimeOut,
+                    .refreshNames = settings_.ResolveNameEverytime == 1,
+                    .lookUpName =
+                        [this](std::string_view address) {
+                          return services_.notifier.RefreshComputerName(address);
+                        },
+                    .mayStart = [this](std::size_t) { return !Paused(); },
+                    .attemptStarted =
+                        [&rows](std::size_t index, long long attempt) {
+                          rows.WriteField(static_cast<int>(index), Field::Status,
+                                          CheckingText(attempt));
+                        },
+                    .attemptAnswered =
+                        [this, &entries](std::size_t index, std::chrono::nanoseconds roundTrip) {
+                          const ComputerEntry& entry = entries[index];
+                          services_.notifier.ProbeAnswered(entry[Field::IpAddress], entry.Method(),
+                                                           entry.PortNumber(), roundTrip);
+                        }});
+  probes.Start();
+  for (int row = 0; row < rowCount; ++row) {
+    const auto index = static_cast<std::size_t>(row);
+    if (CommitProbedRow(row, entries[index], previous[index], probes, runStart) == Outcome::Ended) {
+      return Outcome::Ended;
+    }
+  }
+  return Outcome::Continue;
+}
+
+CCheckThread::Outcome CCheckThread::CommitProbedRow(int row, const ComputerEntry& atStart,
+                                                    RowState previous, ProbePass& probes,
+                                                    std::time_t runStart) {
+  const auto index = static_cast<std::size_t>(row);
+  if (Paused()) {
+    // An attempt already under way runs on unheeded; the row shows again
+    // what it showed before.
+    if (probes.LeaveUnprobed(index)) {
+      services_.rows.WriteField(row, Field::Status, atStart[Field::Status]);
+    }
+    LogUnavailableWindow();
+    if (StopRequested == 1) return EndByStopBeforeAttempt();
+    return Outcome::Continue;
+  }
+  probes.EnsureProbed(index);
+  return RunAttempts(row, index, atStart, previous, probes, runStart);
+}
+
+bool CCheckThread::Paused() const {
+  return settings_.EnableUnavailableSchedule == 1 && InUnavailableWindow();
 }
 
 bool CCheckThread::InUnavailableWindow() const {
@@ -321,7 +403,7 @@ void CCheckThread::LogProbeResult(const ComputerEntry& entry, ProbeResult result
 }
 
 void CCheckThread::CheckTheClock(std::time_t now, std::time_t runStart) {
-  if (now < EarliestValidTime()) {
+  if (now < earliestValidTime_) {
     services_.prompt.Show(Text(Msg::ClockBeforeValidDate), Text(Msg::CaptionConfirm),
                           PromptIcon::None);
     RaiseStopFromCycle();

@@ -23,6 +23,9 @@
 
 namespace tarnwick {
 
+class Prober;
+class ProbePass;
+
 // What a watch works with; all of it belongs to the host and outlives the
 // thread. The watch takes a copy of the settings as it starts, so the host
 // may change its own at any time.
@@ -38,6 +41,10 @@ struct CheckCycleServices {
   std::string programDirectory;
   // Told of each pass; none when null.
   WatchObserver* observer = nullptr;
+  // The watch's probes on kept sockets: the pings of a one-at-a-time pass
+  // and the whole probing of a parallel one. Null: a socket per echo, and a
+  // parallel pass probes through the notifier on threads of its own.
+  Prober* prober = nullptr;
 };
 
 // One run of the watch on a thread of its own: passes over every row, the
@@ -94,8 +101,12 @@ class CCheckThread {
   void ReturnNotifierSettings();
   Outcome CheckRow(int row, std::time_t runStart);
   Outcome CheckRowsInParallel(int rowCount, int workers, std::time_t runStart);
-  Outcome RunAttempts(int row, std::size_t index, ComputerEntry entry, RowAttempts& attempts,
-                      std::time_t runStart);
+  Outcome CheckRowsOnProber(int rowCount, int workers, std::time_t runStart);
+  Outcome CommitProbedRow(int row, const ComputerEntry& atStart, RowState previous,
+                          ProbePass& probes, std::time_t runStart);
+  Outcome RunAttempts(int row, std::size_t index, ComputerEntry entry, RowState previous,
+                      RowAttempts& attempts, std::time_t runStart);
+  bool Paused() const;
   Outcome FinishRow(int row, const ComputerEntry& entry, RowState previous, bool answered,
                     const std::string& checkTime);
   bool InUnavailableWindow() const;
@@ -120,8 +131,12 @@ class CCheckThread {
   std::unique_ptr<AlertSequences> alerts_;
   ProcessExit exitProcess_;
   EndHandler onEnded_;
-  // What the notifier read before the run lent it the watch's copy.
+  // What the notifier read and probed with before the run lent it the
+  // watch's copy and prober.
   const AppSettings* notifierSettings_ = nullptr;
+  Prober* notifierProber_ = nullptr;
+  // Before this local time the clock cannot be right.
+  std::time_t earliestValidTime_ = 0;
   std::thread thread_;
 };
 

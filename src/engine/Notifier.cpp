@@ -1,5 +1,6 @@
 #include "engine/Notifier.h"
 
+#include "engine/Prober.h"
 #include "engine/WatchState.h"
 #include "mail/MailEnvironment.h"
 #include "mail/SmtpClient.h"
@@ -34,8 +35,10 @@ bool Notifier::PingProbe(std::string_view address) {
   // Text that is no address must not turn into a broadcast ping.
   const std::uint32_t destination = InetAddr(address);
   if (destination == kAllOnesAddress) return false;
-  const IcmpStatus status =
-      IcmpEcho().Echo(destination, settings().PingTimeOut, WatchStopEvent().fd());
+  const int stopFd = WatchStopEvent().fd();
+  const IcmpStatus status = prober_ != nullptr && prober_->PingAvailable()
+                                ? prober_->Ping(destination, settings().PingTimeOut, stopFd)
+                                : IcmpEcho().Echo(destination, settings().PingTimeOut, stopFd);
   if (status == IcmpStatus::Interrupted) probeInterrupted = true;
   return status == IcmpStatus::Success;
 }
@@ -77,6 +80,12 @@ bool Notifier::StopGraceEnded() const {
 const AppSettings& Notifier::UseSettings(const AppSettings& settings) {
   const AppSettings& previous = *settings_;
   settings_ = &settings;
+  return previous;
+}
+
+Prober* Notifier::UseProber(Prober* prober) {
+  Prober* const previous = prober_;
+  prober_ = prober;
   return previous;
 }
 

@@ -5,12 +5,15 @@
 #include <string_view>
 
 #include "engine/AppSettings.h"
+#include "engine/ComputerEntry.h"
 #include "engine/WatchState.h"
 #include "platform/EventLog.h"
 #include "platform/NetMessenger.h"
 #include "platform/UserPrompt.h"
 
 namespace tarnwick {
+
+class Prober;
 
 // Knobs of the outward operations that the settings do not hold.
 struct NotifierOptions {
@@ -47,6 +50,10 @@ class Notifier {
   // The reverse lookup's host name, or "unknown hostname"; also that when a
   // stop of the watch ended the wait for it.
   virtual std::string RefreshComputerName(std::string_view address);
+  // Told, on the prober's thread, of each answer that the watch's prober got
+  // in a parallel pass: the probes above are then not called.
+  virtual void ProbeAnswered(std::string_view /*address*/, CheckMethod /*method*/, int /*port*/,
+                             std::chrono::nanoseconds /*roundTrip*/) {}
 
   virtual bool WriteEventLog(EventType type, std::string_view text);
   // Sent, or why the message did not go out.
@@ -63,6 +70,9 @@ class Notifier {
   // Reads `settings` from now on (a watch's own copy); returns the settings
   // it read until now. `settings` must outlive their use.
   const AppSettings& UseSettings(const AppSettings& settings);
+  // Sends the pings on `prober`'s kept socket from now on (a watch's); null:
+  // a socket per echo. Returns the prober used until now.
+  Prober* UseProber(Prober* prober);
 
  protected:
   const AppSettings& settings() const { return *settings_; }
@@ -71,6 +81,7 @@ class Notifier {
 
  private:
   const AppSettings* settings_;
+  Prober* prober_ = nullptr;
   UserPrompt& prompt_;
   NotifierOptions options_;
   EventLog eventLog_;

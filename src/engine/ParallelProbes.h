@@ -11,17 +11,11 @@
 
 #include "engine/ComputerEntry.h"
 #include "engine/Notifier.h"
+#include "engine/ProbeTarget.h"
 #include "engine/RowAttempts.h"
 #include "platform/Clock.h"
 
 namespace tarnwick {
-
-// What one row of a pass needs probed.
-struct ProbeTarget {
-  std::string address;
-  CheckMethod method = CheckMethod::Ping;
-  int port = 0;
-};
 
 // The probing half of a parallel pass: up to `workers` threads take the rows
 // in order and run each one's attempts with its retries, recording when each

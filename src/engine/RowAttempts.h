@@ -27,6 +27,9 @@ class RowAttempts {
   // What that attempt gave.
   virtual ProbeResult AttemptResult(std::size_t index, const ComputerEntry& entry,
                                     long long attempt) = 0;
+  // Whether the probing writes each attempt's status into the row itself as
+  // the attempt starts, so that the committer must not write an older one.
+  virtual bool ShowsAttemptsItself() const { return false; }
 };
 
 }  // namespace tarnwick

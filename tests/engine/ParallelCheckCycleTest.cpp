@@ -6,8 +6,10 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "CheckCycleFixture.h"
+#include "engine/Prober.h"
 
 namespace tarnwick::test {
 namespace {
@@ -136,6 +138,58 @@ TEST(ParallelCheckCycle, AClockSetBackStopsAParallelPassAfterItsMessage) {
   EXPECT_EQ(Utf8FromCp932(outcome.rows[0][FieldIndex(Field::Status)]), "確認中.");
   EXPECT_EQ(outcome.log.back(), "「Tarnwick」は、監視を終了しました。");
   EXPECT_TRUE(outcome.alerts.empty());
+}
+
+// Six loopback rows on a prober, the pause from 02:00 for 30 minutes, the
+// clock a minute on at each checked row's commit.
+class PausedWatch final : public CheckCycleTest {
+ public:
+  void TestBody() override {}
+  // Each row's Status and whether it was checked (a probe that ran ahead has
+  // an earlier check time), then the log.
+  std::vector<std::string> Run(Prober& prober, int parallel, std::time_t start) {
+    settings.ParallelChecks = parallel;
+    settings.EnableUnavailableSchedule = 1;
+    settings.UnavailableHour = 2;
+    settings.UnavailableInterval = 30;
+    clock.Set(start);
+    struct MinutePerCommitRows final : MemoryRows {
+      explicit MinutePerCommitRows(FakeClock& fake) : clock(fake) {}
+      void FieldWritten(int, Field field, std::string_view) override {
+        if (field == Field::LastCheckTime) clock.Advance(60);
+      }
+      FakeClock& clock;
+    } store(clock);
+    for (int i = 0; i < 6; ++i)
+      AddRow("127.0.0.1");
+    store.ReplaceAll(rows.Snapshot());
+    notifier.AlwaysAnswer("127.0.0.1");
+    CCheckThread thread(CheckCycleServices{settings, store, notifier, prompt, beeper, clock,
+                                           sleeper, dir.path(), nullptr, &prober});
+    EXPECT_TRUE(thread.Start());
+    thread.Join();
+    std::vector<std::string> seen = LogLines();
+    for (const ComputerEntry& row : store.Snapshot())
+      seen.push_back(Utf8FromCp932(row[Field::Status]) + row[Field::LastCheckTime].substr(0, 1));
+    return seen;
+  }
+};
+
+// The pause in force before the pass, from its fourth row (02:01) on, or
+// only after it: with probes ahead of their commits or not, the rows that a
+// one-at-a-time pass pauses on reaching them are paused and keep their status.
+TEST(ParallelCheckCycle, ThePauseIsDecidedAtEachRowsCommitInEveryMode) {
+  Prober prober({.stopFd = WatchStopEvent().fd()});
+  if (!prober.PingAvailable()) GTEST_SKIP() << "no ICMP socket";
+  for (const auto& [hour, minute, firstPaused] : {std::tuple{2, 10, 0}, {1, 58, 3}, {1, 50, 6}}) {
+    const std::time_t start = MakeLocalTime(2007, 5, 8, hour, minute);
+    const std::vector<std::string> sequential = PausedWatch().Run(prober, 0, start);
+    for (int row = 0; row < 6; ++row)
+      EXPECT_EQ(sequential.end()[row - 6] == "不明", row >= firstPaused) << row;
+    for (const int parallel : {1, 4})
+      EXPECT_THAT(PausedWatch().Run(prober, parallel, start), ElementsAreArray(sequential))
+          << hour << ":" << minute << " parallel " << parallel;
+  }
 }
 
 }  // namespace

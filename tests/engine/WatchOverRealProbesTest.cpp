@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "CheckCycleFixture.h"
+#include "engine/Prober.h"
+#include "support/LoopbackListener.h"
 #include "support/NetNamespace.h"
 #include "support/SyslogReceiver.h"
 
@@ -23,7 +26,7 @@ class WatchOverRealProbesTest : public CheckCycleTest {
       CheckCycleServices{settings, rows, notifier_, prompt, beeper, clock, sleeper, dir.path()},
       [this](RunningLog& log) { return std::make_unique<RecordingAlerts>(log, alertCalls); }};
 
- private:
+ protected:
   Notifier notifier_{settings, prompt,
                      NotifierOptions{.portProbeBound = 10s, .syslogSocket = "/nonexistent/log"}};
 };
@@ -85,6 +88,46 @@ TEST_F(WatchOverRealProbesTest, ManyPingsInFlightEachCreditTheirOwnRow) {
   watch.Join();
   for (std::size_t row = 0; row < silent.size(); ++row)
     EXPECT_EQ(rows.Utf8Field(static_cast<int>(row), Field::Status), silent[row] ? "×" : "○") << row;
+}
+
+// Counts the process's descriptors and threads after the first pass and the
+// last; stops the watch after 300 passes.
+struct ResourceCounter final : WatchObserver {
+  void PassEnded() override {
+    const auto entries = [](const char* folder) {
+      const std::filesystem::directory_iterator listing(folder);
+      return std::distance(begin(listing), end(listing));
+    };
+    last = {entries("/proc/self/fd"), entries("/proc/self/task")};
+    if (++ended == 1) first = last;
+    if (ended == 300) RequestStop();
+  }
+  int ended = 0;
+  std::pair<long, long> first, last;
+};
+
+// Many passes of a watch on a kept prober over loopback pings and a closed
+// port, one at a time and eight at once, hold on to nothing.
+TEST_F(WatchOverRealProbesTest, KeptProberHoldsDescriptorsAndThreadsOverPasses) {
+  Prober prober({.stopFd = WatchStopEvent().fd()});
+  if (!prober.PingAvailable()) GTEST_SKIP() << "no ICMP socket";
+  ClosedPort closed;
+  settings.CheckInterval = 0;
+  for (int i = 1; i <= 16; ++i)
+    AddRow("127.0.0." + std::to_string(i), "不明", i == 16 ? "TCP" : "PING",
+           std::to_string(closed.port()));
+  for (const int parallel : {0, 8}) {
+    settings.ParallelChecks = parallel;
+    MemoryRows store;  // the prober writes from its own thread: no recording
+    store.ReplaceAll(rows.Snapshot());
+    ResourceCounter counter;
+    CCheckThread kept(CheckCycleServices{settings, store, notifier_, prompt, beeper, clock, sleeper,
+                                         dir.path(), &counter, &prober});
+    ASSERT_TRUE(kept.Start());
+    kept.Join();
+    EXPECT_EQ(counter.ended, 300) << parallel;
+    EXPECT_EQ(counter.last, counter.first) << parallel;
+  }
 }
 
 }  // namespace

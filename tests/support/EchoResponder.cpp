@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <future>
 #include <optional>
 #include <stdexcept>
@@ -24,10 +25,11 @@ using SteadyClock = std::chrono::steady_clock;
 struct PendingReply {
   SteadyClock::time_point due;
   sockaddr_in to{};
+  in_addr asked{};                    // the request's destination, the reply's source
   std::vector<std::uint8_t> request;  // the ICMP message asked for
 };
 
-void SendReply(int socket, const sockaddr_in& to, std::vector<std::uint8_t> message,
+void SendReply(int socket, const PendingReply& reply, std::vector<std::uint8_t> message,
                std::uint16_t identifier, std::uint16_t sequence) {
   message[0] = IcmpReplyParser::kEchoReply;
   message[1] = 0;
@@ -39,8 +41,26 @@ void SendReply(int socket, const sockaddr_in& to, std::vector<std::uint8_t> mess
   const std::uint16_t sum = IcmpReplyParser::Checksum(message);
   message[2] = static_cast<std::uint8_t>(sum >> 8);
   message[3] = static_cast<std::uint8_t>(sum & 0xff);
-  ::sendto(socket, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-           sizeof to);
+  // From the address asked, as a host would answer, also for addresses that
+  // only a local route covers.
+  alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+  iovec part{message.data(), message.size()};
+  msghdr header{};
+  sockaddr_in to = reply.to;
+  header.msg_name = &to;
+  header.msg_namelen = sizeof to;
+  header.msg_iov = &part;
+  header.msg_iovlen = 1;
+  header.msg_control = control.data();
+  header.msg_controllen = control.size();
+  cmsghdr* info = CMSG_FIRSTHDR(&header);
+  info->cmsg_level = IPPROTO_IP;
+  info->cmsg_type = IP_PKTINFO;
+  info->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+  in_pktinfo source{};
+  source.ipi_spec_dst = reply.asked;
+  std::memcpy(CMSG_DATA(info), &source, sizeof source);
+  ::sendmsg(socket, &header, 0);
 }
 
 // The ICMP echo request inside a received IPv4 packet, if it is one.
@@ -66,6 +86,7 @@ std::optional<PendingReply> ReceiveRequest(int socket) {
   if (got <= 0) return std::nullopt;
   reply.request = EchoRequestIn(packet.data(), static_cast<std::size_t>(got));
   if (reply.request.empty()) return std::nullopt;
+  std::memcpy(&reply.asked, packet.data() + 16, sizeof reply.asked);
   return reply;
 }
 
@@ -74,11 +95,11 @@ void Answer(int socket, const PendingReply& reply, const EchoResponder::Behaviou
   const auto identifier = static_cast<std::uint16_t>((asked[4] << 8) | asked[5]);
   const auto sequence = static_cast<std::uint16_t>((asked[6] << 8) | asked[7]);
   if (behaviour.strayRepliesFirst) {
-    SendReply(socket, reply.to, asked, identifier, static_cast<std::uint16_t>(sequence - 1));
-    SendReply(socket, reply.to, asked, static_cast<std::uint16_t>(~identifier), sequence);
+    SendReply(socket, reply, asked, identifier, static_cast<std::uint16_t>(sequence - 1));
+    SendReply(socket, reply, asked, static_cast<std::uint16_t>(~identifier), sequence);
   }
   for (int i = 0; i < behaviour.copies; ++i) {
-    SendReply(socket, reply.to, asked, identifier, sequence);
+    SendReply(socket, reply, asked, identifier, sequence);
   }
 }
 
@@ -99,6 +120,11 @@ EchoResponder::EchoResponder(const NetNamespace& host, Behaviour behaviour)
       host_.EnterFromThisThread();
       socket.reset(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP));
       if (!socket.valid()) throw std::runtime_error("raw socket");
+      const int transparent = 1;
+      if (::setsockopt(socket.get(), IPPROTO_IP, IP_TRANSPARENT, &transparent,
+                       sizeof transparent) != 0) {
+        throw std::runtime_error("IP_TRANSPARENT");
+      }
     } catch (...) {
       ready.set_exception(std::current_exception());
       return;
