@@ -7,8 +7,9 @@
 namespace tarnwick {
 namespace {
 
-// One iconv conversion descriptor per call: iconv_t is not thread-safe and
-// the conversions are short.
+// One iconv conversion descriptor per direction and thread, opened on first
+// use: iconv_t is not thread-safe, and opening one costs more than the short
+// conversion it serves (the console converts three fields per status line).
 class IconvHandle {
  public:
   IconvHandle(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
@@ -25,8 +26,21 @@ class IconvHandle {
   iconv_t handle_;
 };
 
-std::string Convert(std::string_view input, const char* to, const char* from) {
-  IconvHandle cd(to, from);
+enum class Direction { ToUtf8, ToCp932 };
+
+// The thread's descriptor for `direction`, in its initial state; none when
+// the system cannot convert.
+const IconvHandle& DescriptorFor(Direction direction) {
+  thread_local const IconvHandle toUtf8("UTF-8", "CP932");
+  thread_local const IconvHandle toCp932("CP932", "UTF-8");
+  const IconvHandle& handle = direction == Direction::ToUtf8 ? toUtf8 : toCp932;
+  // A conversion cut short by an invalid byte may have left a shift state.
+  if (handle.valid()) iconv(handle.get(), nullptr, nullptr, nullptr, nullptr);
+  return handle;
+}
+
+std::string Convert(std::string_view input, Direction direction) {
+  const IconvHandle& cd = DescriptorFor(direction);
   std::string out;
   if (!cd.valid()) return out;
   out.reserve(input.size() * 3 / 2 + 4);
@@ -53,11 +67,11 @@ std::string Convert(std::string_view input, const char* to, const char* from) {
 }  // namespace
 
 std::string Utf8FromCp932(std::string_view cp932) {
-  return Convert(cp932, "UTF-8", "CP932");
+  return Convert(cp932, Direction::ToUtf8);
 }
 
 std::string Cp932FromUtf8(std::string_view utf8) {
-  return Convert(utf8, "CP932", "UTF-8");
+  return Convert(utf8, Direction::ToCp932);
 }
 
 std::string_view CutCp932(std::string_view text, std::size_t maxBytes) {
