@@ -21,6 +21,7 @@
 
 #include "platform/IcmpErrorStatus.h"
 #include "platform/IcmpReplyParser.h"
+#include "platform/IcmpSocketSupport.h"
 #include "platform/InetAddress.h"
 #include "platform/StopEvent.h"
 
@@ -58,10 +59,6 @@ std::uint16_t RawIdentifier() {
 UniqueFd OpenOfKind(IcmpSocketKind kind) {
   const int type = kind == IcmpSocketKind::Raw ? SOCK_RAW : SOCK_DGRAM;
   return UniqueFd(::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP));
-}
-
-bool SetIntOption(int fd, int level, int name, int value) {
-  return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
 }
 
 bool ConfigureSocket(int fd, IcmpSocketKind kind) {
@@ -104,14 +101,6 @@ bool AttachReplyFilter(int fd, const EchoRequestKey& key) {
   return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &filter, sizeof filter) == 0;
 }
 
-// Whatever a raw socket queued before its filter was in place predates the
-// request, so none of it can be the reply.
-void DiscardQueuedPackets(int fd) {
-  std::array<std::uint8_t, 64> scratch;
-  while (::recv(fd, scratch.data(), scratch.size(), MSG_DONTWAIT | MSG_TRUNC) >= 0) {
-  }
-}
-
 std::optional<IcmpStatus> StatusOfVerdict(const IcmpVerdict& verdict) {
   switch (verdict.kind) {
     case IcmpVerdict::Kind::EchoReply:
@@ -144,18 +133,6 @@ std::optional<IcmpStatus> ReadPacket(int fd, IcmpSocketKind kind, const IcmpRepl
       kind == IcmpSocketKind::Raw ? IcmpPacketFormat::WithIpHeader : IcmpPacketFormat::IcmpOnly;
   return StatusOfVerdict(parser.Classify(
       std::span(buffer.data(), static_cast<std::size_t>(received)), format, from.sin_addr.s_addr));
-}
-
-std::optional<sock_extended_err> FindExtendedError(msghdr& message) {
-  for (cmsghdr* control = CMSG_FIRSTHDR(&message); control != nullptr;
-       control = CMSG_NXTHDR(&message, control)) {
-    if (control->cmsg_level != IPPROTO_IP || control->cmsg_type != IP_RECVERR) continue;
-    if (control->cmsg_len < CMSG_LEN(sizeof(sock_extended_err))) continue;
-    sock_extended_err error{};
-    std::memcpy(&error, CMSG_DATA(control), sizeof error);
-    return error;
-  }
-  return std::nullopt;
 }
 
 std::optional<IcmpStatus> ReadQueuedError(int fd, const IcmpReplyParser& parser) {

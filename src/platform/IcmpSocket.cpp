@@ -21,6 +21,7 @@
 
 #include "platform/IcmpErrorStatus.h"
 #include "platform/IcmpReplyParser.h"
+#include "platform/IcmpSocketSupport.h"
 #include "platform/InetAddress.h"
 
 namespace tarnwick {
@@ -55,10 +56,6 @@ std::uint64_t RandomToken() {
   return (static_cast<std::uint64_t>(device()) << 32) | device();
 }
 
-bool SetIntOption(int fd, int level, int name, int value) {
-  return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
-}
-
 // Lets through only echo replies that carry `identifier`: a raw socket
 // otherwise queues every echo reply of the host.
 bool AttachReplyFilter(int fd, std::uint16_t identifier) {
@@ -73,13 +70,6 @@ bool AttachReplyFilter(int fd, std::uint16_t identifier) {
   }};
   const sock_fprog filter{static_cast<unsigned short>(program.size()), program.data()};
   return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &filter, sizeof filter) == 0;
-}
-
-// What a raw socket queued before its filter was in place is no reply of ours.
-void DiscardQueuedPackets(int fd) {
-  std::array<std::uint8_t, 64> scratch;
-  while (::recv(fd, scratch.data(), scratch.size(), MSG_DONTWAIT | MSG_TRUNC) >= 0) {
-  }
 }
 
 std::optional<std::uint16_t> BoundIdentifier(int fd) {
@@ -126,18 +116,6 @@ std::optional<ReceivedIcmp> StripIpHeader(std::span<const std::uint8_t> packet) 
   std::uint32_t source = 0;
   std::memcpy(&source, packet.data() + 12, sizeof source);
   return ReceivedIcmp{packet.subspan(headerSize, totalLength - headerSize), source};
-}
-
-std::optional<sock_extended_err> FindExtendedError(msghdr& message) {
-  for (cmsghdr* control = CMSG_FIRSTHDR(&message); control != nullptr;
-       control = CMSG_NXTHDR(&message, control)) {
-    if (control->cmsg_level != IPPROTO_IP || control->cmsg_type != IP_RECVERR) continue;
-    if (control->cmsg_len < CMSG_LEN(sizeof(sock_extended_err))) continue;
-    sock_extended_err error{};
-    std::memcpy(&error, CMSG_DATA(control), sizeof error);
-    return error;
-  }
-  return std::nullopt;
 }
 
 bool Matches(const IcmpAnswer& answer, std::uint32_t destination, std::uint64_t token) {
