@@ -2,10 +2,6 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <openssl/bio.h>
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-#include <openssl/x509_vfy.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -17,6 +13,7 @@
 
 #include "mail/MailErrorCode.h"
 #include "mail/MailTrace.h"
+#include "mail/OpenSslLibrary.h"
 
 namespace tarnwick {
 namespace {
@@ -26,11 +23,11 @@ constexpr std::size_t kRecordSize = 16384;
 // Stands for a failure of the protocol itself until the caller names it.
 constexpr int kProtocolFailure = MailErrorCode::kTlsHandshakeFailed;
 
-std::string LibraryReason() {
-  const unsigned long error = ERR_peek_last_error();
+std::string LibraryReason(const OpenSslLibrary& tls) {
+  const unsigned long error = tls.ERR_peek_last_error();
   if (error == 0) return "connection closed during the TLS handshake";
   std::array<char, 256> text{};
-  ERR_error_string_n(error, text.data(), text.size());
+  tls.ERR_error_string_n(error, text.data(), text.size());
   return text.data();
 }
 
@@ -46,12 +43,14 @@ bool IsRetry(int error) {
 
 }  // namespace
 
-TlsChannel::TlsChannel(int socket, Wait wait) : socket_(socket), wait_(std::move(wait)) {}
+TlsChannel::TlsChannel(int socket, Wait wait)
+    : socket_(socket), wait_(std::move(wait)), tls_(OpenSslLibrary::Get()) {}
 
 TlsChannel::~TlsChannel() {
-  SSL_free(ssl_);  // frees OpenSSL's end of the pair with it
-  BIO_free(network_);
-  SSL_CTX_free(context_);
+  if (tls_ == nullptr) return;
+  tls_->SSL_free(ssl_);  // frees OpenSSL's end of the pair with it
+  tls_->BIO_free(network_);
+  tls_->SSL_CTX_free(context_);
 }
 
 int TlsChannel::Handshake(std::string_view host, std::string_view caFile, std::string& detail) {
@@ -63,20 +62,20 @@ int TlsChannel::Handshake(std::string_view host, std::string_view caFile, std::s
     return code;
   }
   int result = 0;
-  code = Drive([this] { return SSL_connect(ssl_); }, false, result);
+  code = Drive([this] { return tls_->SSL_connect(ssl_); }, false, result);
   if (code == MailErrorCode::kOk) {
-    MailTrace::Write(std::string("TLS established: ") + SSL_get_version(ssl_) + " " +
-                     SSL_get_cipher_name(ssl_));
+    MailTrace::Write(std::string("TLS established: ") + tls_->SSL_get_version(ssl_) + " " +
+                     tls_->SSL_CIPHER_get_name(tls_->SSL_get_current_cipher(ssl_)));
     return code;
   }
   if (code == kProtocolFailure) {
-    const long verified = SSL_get_verify_result(ssl_);
+    const long verified = tls_->SSL_get_verify_result(ssl_);
     if (verified == X509_V_ERR_HOSTNAME_MISMATCH || verified == X509_V_ERR_IP_ADDRESS_MISMATCH) {
       code = MailErrorCode::kCertificateNameMismatch;
       detail = hostText;
     } else if (verified != X509_V_OK) {
       code = MailErrorCode::kCertificateNotTrusted;
-      detail = X509_verify_cert_error_string(verified);
+      detail = tls_->X509_verify_cert_error_string(verified);
     } else {
       detail = reason_;
     }
@@ -90,42 +89,47 @@ int TlsChannel::Handshake(std::string_view host, std::string_view caFile, std::s
 int TlsChannel::Prepare(std::string_view host, std::string_view caFile, std::string& detail) {
   const std::string hostText(host);
   const std::string caText(caFile);
-  context_ = SSL_CTX_new(TLS_client_method());
-  const bool trustLoaded =
-      context_ != nullptr &&
-      (caText.empty() ? SSL_CTX_set_default_verify_paths(context_) == 1
-                      : SSL_CTX_load_verify_locations(context_, caText.c_str(), nullptr) == 1);
-  if (!trustLoaded) {
-    detail = LibraryReason() + (caText.empty() ? "" : " (" + caText + ")");
+  if (tls_ == nullptr) {
+    detail = OpenSslLibrary::Failure();
     return MailErrorCode::kTlsHandshakeFailed;
   }
-  SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
-  SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
+  context_ = tls_->SSL_CTX_new(tls_->TLS_client_method());
+  const bool trustLoaded =
+      context_ != nullptr && (caText.empty() ? tls_->SSL_CTX_set_default_verify_paths(context_) == 1
+                                             : tls_->SSL_CTX_load_verify_locations(
+                                                   context_, caText.c_str(), nullptr) == 1);
+  if (!trustLoaded) {
+    detail = LibraryReason(*tls_) + (caText.empty() ? "" : " (" + caText + ")");
+    return MailErrorCode::kTlsHandshakeFailed;
+  }
+  // SSL_CTX_set_min_proto_version, a macro over SSL_CTX_ctrl.
+  tls_->SSL_CTX_ctrl(context_, SSL_CTRL_SET_MIN_PROTO_VERSION, TLS1_2_VERSION, nullptr);
+  tls_->SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
 
   bio_st* inner = nullptr;
-  ssl_ = SSL_new(context_);
-  if (ssl_ == nullptr || BIO_new_bio_pair(&inner, 0, &network_, 0) != 1) {
-    detail = LibraryReason();
+  ssl_ = tls_->SSL_new(context_);
+  if (ssl_ == nullptr || tls_->BIO_new_bio_pair(&inner, 0, &network_, 0) != 1) {
+    detail = LibraryReason(*tls_);
     return MailErrorCode::kTlsHandshakeFailed;
   }
-  SSL_set_bio(ssl_, inner, inner);
+  tls_->SSL_set_bio(ssl_, inner, inner);
   // A name goes out as SNI and must match the certificate's names; an
   // address (never sent as SNI) must match its addresses.
   bool named = false;
   if (IsAddress(hostText)) {
-    named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), hostText.c_str()) == 1;
+    named = tls_->X509_VERIFY_PARAM_set1_ip_asc(tls_->SSL_get0_param(ssl_), hostText.c_str()) == 1;
   } else {
     // SSL_set_tlsext_host_name without its macro's C cast.
     std::string sniName = hostText;
-    named = SSL_ctrl(ssl_, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
-                     sniName.data()) == 1 &&
-            SSL_set1_host(ssl_, hostText.c_str()) == 1;
+    named = tls_->SSL_ctrl(ssl_, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+                           sniName.data()) == 1 &&
+            tls_->SSL_set1_host(ssl_, hostText.c_str()) == 1;
   }
   if (!named) {
-    detail = LibraryReason();
+    detail = LibraryReason(*tls_);
     return MailErrorCode::kTlsHandshakeFailed;
   }
-  SSL_set_connect_state(ssl_);
+  tls_->SSL_set_connect_state(ssl_);
   return MailErrorCode::kOk;
 }
 
@@ -133,12 +137,13 @@ int TlsChannel::Prepare(std::string_view host, std::string_view caFile, std::str
 // and what it wants to read is fetched, each through the connection's wait.
 template <typename Operation>
 int TlsChannel::Drive(Operation operation, bool poll, int& result) {
+  if (ssl_ == nullptr) return kProtocolFailure;  // no handshake was prepared
   for (;;) {
-    ERR_clear_error();
+    tls_->ERR_clear_error();
     result = operation();
-    const int error = result > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl_, result);
-    if (error == SSL_ERROR_SSL || error == SSL_ERROR_SYSCALL) reason_ = LibraryReason();
-    const bool hadOutput = BIO_ctrl_pending(network_) > 0;
+    const int error = result > 0 ? SSL_ERROR_NONE : tls_->SSL_get_error(ssl_, result);
+    if (error == SSL_ERROR_SSL || error == SSL_ERROR_SYSCALL) reason_ = LibraryReason(*tls_);
+    const bool hadOutput = tls_->BIO_ctrl_pending(network_) > 0;
     if (const int code = SendPending(false); code != MailErrorCode::kOk) return code;
     if (result > 0) return MailErrorCode::kOk;
     if (error == SSL_ERROR_WANT_READ) {
@@ -154,8 +159,8 @@ int TlsChannel::Drive(Operation operation, bool poll, int& result) {
 
 int TlsChannel::SendPending(bool poll) {
   std::array<char, 4096> chunk{};
-  while (BIO_ctrl_pending(network_) > 0) {
-    const int taken = BIO_read(network_, chunk.data(), static_cast<int>(chunk.size()));
+  while (tls_->BIO_ctrl_pending(network_) > 0) {
+    const int taken = tls_->BIO_read(network_, chunk.data(), static_cast<int>(chunk.size()));
     if (taken <= 0) break;
     const auto length = static_cast<std::size_t>(taken);
     std::size_t sent = 0;
@@ -175,14 +180,14 @@ int TlsChannel::SendPending(bool poll) {
 int TlsChannel::ReceiveMore(bool poll) {
   if (const int code = wait_(POLLIN, poll); code != MailErrorCode::kOk) return code;
   std::array<char, 4096> chunk{};
-  const std::size_t room = std::min(BIO_ctrl_get_write_guarantee(network_), chunk.size());
+  const std::size_t room = std::min(tls_->BIO_ctrl_get_write_guarantee(network_), chunk.size());
   const ssize_t received = ::recv(socket_, chunk.data(), room, 0);
   if (received == 0) return MailErrorCode::kConnectionLost;
   if (received < 0) {
     // As for plain text: nothing after a whole wait is a timeout.
     return IsRetry(errno) ? MailErrorCode::kTimedOut : MailErrorCode::kConnectionLost;
   }
-  BIO_write(network_, chunk.data(), static_cast<int>(received));
+  tls_->BIO_write(network_, chunk.data(), static_cast<int>(received));
   return MailErrorCode::kOk;
 }
 
@@ -190,7 +195,7 @@ int TlsChannel::Read(char* buffer, std::size_t size, bool poll, std::size_t& rec
   received = 0;
   int result = 0;
   const int want = static_cast<int>(std::min<std::size_t>(size, INT_MAX));
-  const int code = Drive([&] { return SSL_read(ssl_, buffer, want); }, poll, result);
+  const int code = Drive([&] { return tls_->SSL_read(ssl_, buffer, want); }, poll, result);
   if (code == kProtocolFailure) {
     MailTrace::Write("TLS failed: " + reason_);
     return MailErrorCode::kConnectionLost;
@@ -204,7 +209,8 @@ int TlsChannel::Write(const char* data, std::size_t length) {
   while (sent < length) {
     const int piece = static_cast<int>(std::min(length - sent, kRecordSize));
     int result = 0;
-    const int code = Drive([&] { return SSL_write(ssl_, data + sent, piece); }, false, result);
+    const int code =
+        Drive([&] { return tls_->SSL_write(ssl_, data + sent, piece); }, false, result);
     if (code == kProtocolFailure) {
       MailTrace::Write("TLS failed: " + reason_);
       return MailErrorCode::kConnectionLost;
@@ -216,9 +222,9 @@ int TlsChannel::Write(const char* data, std::size_t length) {
 }
 
 void TlsChannel::Shutdown() {
-  if (ssl_ == nullptr || SSL_is_init_finished(ssl_) != 1) return;
-  ERR_clear_error();
-  SSL_shutdown(ssl_);
+  if (ssl_ == nullptr || tls_->SSL_is_init_finished(ssl_) != 1) return;
+  tls_->ERR_clear_error();
+  tls_->SSL_shutdown(ssl_);
   SendPending(true);
 }
 

@@ -12,7 +12,10 @@ struct bio_st;
 
 namespace tarnwick {
 
-// TLS on the socket of one mail connection (OpenSSL 3, TLS 1.2 at least).
+class OpenSslLibrary;
+
+// TLS on the socket of one mail connection (OpenSSL 3, TLS 1.2 at least,
+// loaded on first use).
 // OpenSSL never touches the socket itself: it talks to an in-memory pair,
 // and this class moves the bytes with send and recv on the non-blocking
 // socket, waiting only through the connection's own wait. So the
@@ -52,6 +55,7 @@ class TlsChannel {
 
   int socket_;
   Wait wait_;
+  const OpenSslLibrary* tls_;  // null when the library cannot be loaded
   ssl_ctx_st* context_ = nullptr;
   ssl_st* ssl_ = nullptr;
   bio_st* network_ = nullptr;  // our end of the pair; OpenSSL holds the other
