@@ -124,6 +124,10 @@ bool RegistryFile::Signature::operator==(const Signature& other) const {
          changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
 }
 
+RegistryFile::Signature RegistryFile::Signature::Of(const struct stat& info) {
+  return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+}
+
 RegistryInspection RegistryFile::Inspect() const {
   UniqueFd fd = OpenForReading(path_);
   if (!fd.valid()) {
@@ -144,7 +148,14 @@ RegistryInspection RegistryFile::Inspect() const {
   return {};
 }
 
+bool RegistryFile::CacheStillCurrent() const {
+  struct stat info {};
+  return cacheValid_ && ::stat(path_.c_str(), &info) == 0 && IsReadableSize(info) &&
+         Signature::Of(info) == cacheSignature_;
+}
+
 long RegistryFile::Refresh() {
+  if (CacheStillCurrent()) return kErrorSuccess;
   UniqueFd fd = OpenForReading(path_);
   if (!fd.valid()) {
     cacheValid_ = false;
@@ -155,8 +166,7 @@ long RegistryFile::Refresh() {
     cacheValid_ = false;
     return kErrorAccessDenied;
   }
-  const Signature signature{before.st_dev, before.st_ino, before.st_size, before.st_mtim,
-                            before.st_ctim};
+  const Signature signature = Signature::Of(before);
   if (cacheValid_ && signature == cacheSignature_) return kErrorSuccess;
 
   std::string text;
@@ -168,9 +178,7 @@ long RegistryFile::Refresh() {
   // Someone writing the file in place while it was read: use what was read
   // this time, but read it again next time.
   struct stat after {};
-  cacheValid_ = ::fstat(fd.get(), &after) == 0 &&
-                signature == Signature{after.st_dev, after.st_ino, after.st_size, after.st_mtim,
-                                       after.st_ctim};
+  cacheValid_ = ::fstat(fd.get(), &after) == 0 && signature == Signature::Of(after);
   cacheSignature_ = signature;
   return kErrorSuccess;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -109,9 +110,13 @@ class RegistryFile {
     std::timespec modified{};
     std::timespec changed{};
     bool operator==(const Signature& other) const;
+    static Signature Of(const struct stat& info);
   };
 
   long Refresh();
+  // Whether the file read last is still there unchanged: one stat, where
+  // reading it again takes an open and several calls.
+  bool CacheStillCurrent() const;
   template <typename Change>
   long Modify(Change change);
   long WriteAtomically(const std::string& text) const;
