@@ -13,29 +13,43 @@ void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
   if (metrics_ != nullptr) metrics_->FieldWritten(row, field, text, state);
   if (field != Field::Status || state == RowState::Checking) return;
 
-  std::string line = FormatLocalTime(std::time(nullptr));
-  line += ' ';
+  std::lock_guard lock(mutex_);
+  if (!ShowStatus(row, text)) return;
+  std::string line = TimePrefix();
   line += Utf8FromCp932(ReadField(row, Field::ComputerName));
   line += " (";
   line += Utf8FromCp932(ReadField(row, Field::IpAddress));
   line += ") ";
   line += Utf8FromCp932(text);
   line += '\n';
-
-  std::lock_guard lock(mutex_);
-  std::string& shown = shownStatus_[row];
-  if (shown == text) return;
-  shown = std::string(text);
   std::fputs(line.c_str(), out_);
   std::fflush(out_);
 }
 
+bool ConsoleRows::ShowStatus(int row, std::string_view text) {
+  if (row < 0) return false;
+  const auto index = static_cast<std::size_t>(row);
+  if (index >= shownStatus_.size()) shownStatus_.resize(index + 1);
+  std::string& shown = shownStatus_[index];
+  if (shown == text) return false;
+  shown.assign(text);
+  return true;
+}
+
+const std::string& ConsoleRows::TimePrefix() {
+  const std::time_t now = std::time(nullptr);
+  if (now != prefixTime_ || timePrefix_.empty()) {
+    prefixTime_ = now;
+    timePrefix_ = FormatLocalTime(now) + ' ';
+  }
+  return timePrefix_;
+}
+
 void ConsoleRows::PrintClosingLine() {
-  std::string line = FormatLocalTime(std::time(nullptr));
-  line += ' ';
+  std::lock_guard lock(mutex_);
+  std::string line = TimePrefix();
   line += Utf8FromCp932(Text(Msg::ConsoleWatchClosed));
   line += '\n';
-  std::lock_guard lock(mutex_);
   std::fputs(line.c_str(), out_);
   std::fflush(out_);
 }

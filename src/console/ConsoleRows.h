@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstdio>
-#include <map>
+#include <ctime>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "console/WatchMetrics.h"
 #include "engine/MemoryRows.h"
@@ -27,10 +28,18 @@ class ConsoleRows final : public MemoryRows {
   void FieldWritten(int row, Field field, std::string_view text) override;
 
  private:
+  // Whether `text` differs from the row's status printed last; it is then
+  // the one printed last. Under the lock.
+  bool ShowStatus(int row, std::string_view text);
+  // "date time " of now, formatted once a second. Under the lock.
+  const std::string& TimePrefix();
+
   std::FILE* out_;
   WatchMetrics* metrics_ = nullptr;
   std::mutex mutex_;
-  std::map<int, std::string> shownStatus_;
+  std::vector<std::string> shownStatus_;  // by row
+  std::time_t prefixTime_ = 0;
+  std::string timePrefix_;
 };
 
 }  // namespace tarnwick

@@ -76,7 +76,7 @@ int OnceCheck::Run(const std::string& listFile) {
   staging.ReplaceAll(std::move(list.rows));
   if (!PrepareRowsForWatch(staging, prompt)) return kNotChecked;
   ConsoleRows rows(out_);
-  rows.ReplaceAll(staging.Snapshot());
+  rows.TakeRowsOf(staging);
 
   Notifier notifier(settings, prompt);
   TerminalBeeper beeper;

@@ -19,7 +19,7 @@ void MemoryRows::WriteField(int row, Field field, std::string_view text) {
     std::lock_guard lock(mutex_);
     if (!ValidRow(row)) return;
     StoredRow& stored = rows_[static_cast<std::size_t>(row)];
-    stored.entry[field] = std::string(text);
+    stored.entry[field].assign(text);
     if (field == Field::Status) stored.state = RowStateOfStatus(text);
   }
   FieldWritten(row, field, text);
@@ -78,6 +78,13 @@ void MemoryRows::ReplaceAll(std::vector<ComputerEntry> rows) {
     stored.emplace_back(std::move(entry));
   std::lock_guard lock(mutex_);
   rows_ = std::move(stored);
+}
+
+void MemoryRows::TakeRowsOf(MemoryRows& other) {
+  if (&other == this) return;
+  std::scoped_lock lock(mutex_, other.mutex_);
+  rows_ = std::move(other.rows_);
+  other.rows_.clear();
 }
 
 std::vector<ComputerEntry> MemoryRows::Snapshot() const {

@@ -26,6 +26,9 @@ class MemoryRows : public RowAccess {
   bool AppendRow(const ComputerEntry& entry, int capacity);
   void ReplaceAll(std::vector<ComputerEntry> rows);
   std::vector<ComputerEntry> Snapshot() const;
+  // Takes every row of `other`, which is empty afterwards; neither is told
+  // of writes.
+  void TakeRowsOf(MemoryRows& other);
 
   // Editing by the owner while no watch runs; an index out of range does
   // nothing (InsertRow takes 0 to RowCount()).

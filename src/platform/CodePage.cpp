@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tarnwick {
@@ -39,7 +40,15 @@ const IconvHandle& DescriptorFor(Direction direction) {
   return handle;
 }
 
+// Both code pages hold ASCII as ASCII, and most texts (addresses, host
+// names) are nothing else: those need no converter at all.
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::string Convert(std::string_view input, Direction direction) {
+  if (IsAscii(input)) return std::string(input);
   const IconvHandle& cd = DescriptorFor(direction);
   std::string out;
   if (!cd.valid()) return out;
