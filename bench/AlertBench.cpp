@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "BenchSupport.h"
+#include "engine/AlertChannels.h"
 #include "engine/AlertDispatcher.h"
 #include "engine/AppSettings.h"
-#include "engine/Notifier.h"
 #include "engine/RunningLog.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
@@ -102,12 +102,12 @@ void BM_DownAlert(benchmark::State& state) {
   SystemClock clock;
   ThreadSleeper sleeper;
   SilentPrompt prompt;
-  NotifierOptions options;
+  AlertChannelOptions options;
   options.syslogSocket = folder.File("syslog");
-  Notifier notifier(settings, prompt, options);
+  AlertChannels system(settings, prompt, options);
   RunningLog log(folder.path(), settings, clock);
   log.Rotate();
-  AlertDispatcher alerts(settings, notifier, log, sleeper);
+  AlertDispatcher alerts(settings, system, log, sleeper);
 
   ComputerEntry row;
   row[Field::ComputerName] = Cp932FromUtf8("メールサーバ");

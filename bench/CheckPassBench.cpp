@@ -34,8 +34,9 @@ void BM_CheckPass(benchmark::State& state) {
   SystemClock clock;
   StopAtWaitSleeper sleeper;
   BenchFolder folder;
-  Notifier notifier(settings, prompt,
-                    NotifierOptions{.syslogSocket = folder.path() + "/no-syslog-here"});
+  Notifier notifier(settings);
+  AlertChannels channels(settings, prompt,
+                         AlertChannelOptions{.syslogSocket = folder.path() + "/no-syslog-here"});
 
   MemoryRows rows;
   for (int i = 0; i < kRows; ++i) {
@@ -54,8 +55,8 @@ void BM_CheckPass(benchmark::State& state) {
     WatchEnded();
     state.ResumeTiming();
 
-    CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
-                                           folder.path(), nullptr,
+    CCheckThread thread(CheckCycleServices{settings, rows, notifier, channels, prompt, beeper,
+                                           clock, sleeper, folder.path(), nullptr,
                                            state.range(0) == 1 ? &prober : nullptr});
     thread.Start();
     thread.Join();

@@ -67,7 +67,7 @@ long ResidentKiB() {
 
 struct Bench {
   Bench()
-      : notifierOptions{.syslogSocket = folder.path() + "/no-syslog-here"},
+      : channelOptions{.syslogSocket = folder.path() + "/no-syslog-here"},
         frame(AppServices{
             settings,
             registry,
@@ -75,7 +75,8 @@ struct Bench {
             clock,
             sleeper,
             folder.path(),
-            [this] { return std::make_unique<Notifier>(settings, prompt, notifierOptions); },
+            [this] { return std::make_unique<Notifier>(settings); },
+            [this] { return std::make_unique<AlertChannels>(settings, prompt, channelOptions); },
             {}}) {
     settings.CheckInterval = 1;
     settings.PingTimeOut = 1000;
@@ -120,12 +121,13 @@ struct Bench {
     store.ReplaceAll(rows);
     QuietBeeper beeper;
     // As the start command does in the GUI: the reset of the rows, the
-    // notifier and the thread count in both.
+    // notifier, the channels and the thread count in both.
     const auto start = Clock::now();
     PrepareRowsForWatch(store, prompt);
-    Notifier notifier(settings, prompt, notifierOptions);
-    CCheckThread thread(CheckCycleServices{settings, store, notifier, prompt, beeper, clock,
-                                           sleeper, folder.path(), nullptr, &prober});
+    Notifier notifier(settings);
+    AlertChannels channels(settings, prompt, channelOptions);
+    CCheckThread thread(CheckCycleServices{settings, store, notifier, channels, prompt, beeper,
+                                           clock, sleeper, folder.path(), nullptr, &prober});
     thread.Start();
     thread.Join();
     return std::chrono::duration<double>(sleeper.passEnded - start).count();
@@ -137,7 +139,7 @@ struct Bench {
   SilentPrompt prompt;
   SystemClock clock;
   PassEndSleeper sleeper;
-  NotifierOptions notifierOptions;
+  AlertChannelOptions channelOptions;
   // Kept for every pass, as the console watcher keeps its own.
   Prober prober{{.stopFd = WatchStopEvent().fd()}};
   CMainFrame frame;

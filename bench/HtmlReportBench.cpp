@@ -5,10 +5,10 @@
 #include <string>
 
 #include "BenchSupport.h"
+#include "engine/AlertChannels.h"
 #include "engine/AppSettings.h"
 #include "engine/HtmlReport.h"
 #include "engine/MemoryRows.h"
-#include "engine/Notifier.h"
 #include "engine/RunningLog.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
@@ -50,11 +50,11 @@ void BM_WriteReportPage(benchmark::State& state) {
   settings.HtmlReloadMinutes = "5";
   SystemClock clock;
   SilentPrompt prompt;
-  Notifier notifier(settings, prompt);
+  AlertChannels channels(settings, prompt);
   RunningLog log(folder, settings, clock);
   MemoryRows rows;
   rows.ReplaceAll(ManyRows(static_cast<int>(state.range(0))));
-  HtmlReport report(settings, rows, notifier, log, clock);
+  HtmlReport report(settings, rows, channels, log, clock);
   for (auto _ : state)
     report.WriteReportPage();
   state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(settings.HtmlFile));

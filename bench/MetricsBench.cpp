@@ -13,6 +13,7 @@
 
 #include "BenchSupport.h"
 #include "console/ConsoleRows.h"
+#include "console/MeteredAlertChannels.h"
 #include "console/MeteredNotifier.h"
 #include "console/MetricsEndpoint.h"
 #include "console/WatchMetrics.h"
@@ -119,8 +120,9 @@ void BM_PassWithMetrics(benchmark::State& state) {
   auto metrics = std::make_shared<WatchMetrics>(rows.Snapshot(), std::time(nullptr));
   rows.SetMetrics(metrics.get());
   MetricsEndpoint endpoint("127.0.0.1:0", metrics);
-  MeteredNotifier notifier(settings, prompt, *metrics,
-                           NotifierOptions{.syslogSocket = folder.File("no-syslog-here")});
+  MeteredNotifier notifier(settings, *metrics);
+  MeteredAlertChannels channels(settings, prompt, *metrics,
+                                AlertChannelOptions{.syslogSocket = folder.File("no-syslog-here")});
   std::unique_ptr<PollingScraper> scraper;
   if (state.range(0) == 1) scraper = std::make_unique<PollingScraper>(endpoint.Port());
 
@@ -129,8 +131,8 @@ void BM_PassWithMetrics(benchmark::State& state) {
     PrepareRowsForWatch(rows, prompt);
     WatchEnded();
     state.ResumeTiming();
-    CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
-                                           folder.path(), metrics.get()});
+    CCheckThread thread(CheckCycleServices{settings, rows, notifier, channels, prompt, beeper,
+                                           clock, sleeper, folder.path(), metrics.get()});
     thread.Start();
     thread.Join();
   }

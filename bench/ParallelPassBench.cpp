@@ -76,8 +76,9 @@ class RigWatch {
   void Start() {
     PrepareRowsForWatch(rows_, prompt_);
     WatchEnded();
-    thread_ = std::make_unique<CCheckThread>(CheckCycleServices{
-        settings_, rows_, notifier_, prompt_, beeper_, clock_, sleeper_, folder_.path()});
+    thread_ = std::make_unique<CCheckThread>(CheckCycleServices{settings_, rows_, notifier_,
+                                                                channels_, prompt_, beeper_, clock_,
+                                                                sleeper_, folder_.path()});
     thread_->Start();
   }
   void Join() { thread_->Join(); }
@@ -96,8 +97,9 @@ class RigWatch {
   SystemClock clock_;
   StopAtWaitSleeper sleeper_;
   bench::BenchFolder folder_;
-  Notifier notifier_{settings_, prompt_,
-                     NotifierOptions{.syslogSocket = folder_.File("no-syslog-here")}};
+  Notifier notifier_{settings_};
+  AlertChannels channels_{settings_, prompt_,
+                          AlertChannelOptions{.syslogSocket = folder_.File("no-syslog-here")}};
   MemoryRows rows_;
   std::unique_ptr<CCheckThread> thread_;
 };

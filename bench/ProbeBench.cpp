@@ -8,7 +8,6 @@
 
 #include "engine/Notifier.h"
 #include "support/NetNamespace.h"
-#include "support/RecordingPrompt.h"
 
 namespace tarnwick {
 namespace {
@@ -16,8 +15,7 @@ namespace {
 struct ProbeRig {
   explicit ProbeRig(int pingTimeOut) { settings.PingTimeOut = pingTimeOut; }
   AppSettings settings;
-  test::RecordingPrompt prompt;
-  Notifier notifier{settings, prompt};
+  Notifier notifier{settings};
 };
 
 void BM_PingProbeLoopback(benchmark::State& state) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/AlertChannels.h"
 #include "engine/AppSettings.h"
 #include "engine/Notifier.h"
 #include "platform/Clock.h"
@@ -17,7 +18,8 @@ class QWidget;
 namespace tarnwick {
 
 // What the main window works with. The application owns all of it; tests
-// put in their own prompt, notifier, clock, sleeper and file chooser.
+// put in their own prompt, notifier, channels, clock, sleeper and file
+// chooser.
 struct AppServices {
   AppSettings& settings;
   RegistryFile& registry;
@@ -26,8 +28,10 @@ struct AppServices {
   Sleeper& sleeper;
   // Where the running logs go.
   std::string logFolder;
-  // The probes and alert channels of one watch.
+  // The probes of one watch.
   std::function<std::unique_ptr<Notifier>()> makeNotifier;
+  // The alert channels of one watch.
+  std::function<std::unique_ptr<AlertChannels>()> makeAlertChannels;
   // The file dialogs of the list commands: the chosen path, or empty when
   // the user cancelled. `initial` is the file name offered first.
   std::function<QString(QWidget* parent, bool save, const QString& initial)> chooseListFile;

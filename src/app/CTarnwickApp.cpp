@@ -78,7 +78,8 @@ bool CTarnwickApp::CheckPlatform() {
 void CTarnwickApp::CreateMainFrame() {
   frame_ = std::make_unique<CMainFrame>(AppServices{
       settings_, registry_, prompt_, clock_, sleeper_, RunningLogFolder(),
-      [this] { return std::make_unique<Notifier>(settings_, prompt_); }, &ChooseListFile});
+      [this] { return std::make_unique<Notifier>(settings_); },
+      [this] { return std::make_unique<AlertChannels>(settings_, prompt_); }, &ChooseListFile});
   guiPrompt_.SetOwner(frame_.get());
   connect(frame_.get(), &CMainFrame::exitConfirmed, this, &CTarnwickApp::ExitCommand);
 }

@@ -39,14 +39,15 @@ void WatchControl::Start() {
   if (!Idle()) return;
   if (!PrepareRowsForWatch(model_.rows(), services_.prompt)) return;
   notifier_ = services_.makeNotifier();
+  channels_ = services_.makeAlertChannels();
   if (!prober_)
     prober_ = std::make_unique<Prober>(Prober::Options{.stopFd = WatchStopEvent().fd()});
   watch_ = std::make_unique<CCheckThread>(
-      CheckCycleServices{services_.settings, model_.rows(), *notifier_, services_.prompt, beeper_,
-                         services_.clock, services_.sleeper, services_.logFolder, nullptr,
-                         prober_.get()},
+      CheckCycleServices{services_.settings, model_.rows(), *notifier_, *channels_,
+                         services_.prompt, beeper_, services_.clock, services_.sleeper,
+                         services_.logFolder, nullptr, prober_.get()},
       [this](RunningLog& log, const AppSettings& watchSettings) {
-        return std::make_unique<AlertDispatcher>(watchSettings, *notifier_, log, services_.sleeper);
+        return std::make_unique<AlertDispatcher>(watchSettings, *channels_, log, services_.sleeper);
       });
   // Told on the cycle's thread; the end is handled on this one.
   watch_->SetEndHandler([this] {
@@ -72,6 +73,7 @@ void WatchControl::FinishWatch() {
   watch_->Join();
   watch_.reset();
   notifier_.reset();
+  channels_.reset();
   emit watchMessage(QString());
   emit stateChanged();
 }

@@ -43,6 +43,7 @@ class WatchControl : public QObject {
   ComputerListModel& model_;
   GuiBeeper beeper_;
   std::unique_ptr<Notifier> notifier_;
+  std::unique_ptr<AlertChannels> channels_;
   // Made by the first watch and kept for the next: its socket and thread
   // serve every watch.
   std::unique_ptr<Prober> prober_;

@@ -9,7 +9,7 @@
 namespace tarnwick {
 
 // Counts the alerts of another sequence, and the channels each row selected
-// that did not deliver (the metered notifier and launcher report deliveries).
+// that did not deliver (the metered channels and launcher report deliveries).
 class MeteredAlerts final : public AlertSequences {
  public:
   MeteredAlerts(std::unique_ptr<AlertSequences> alerts, WatchMetrics& metrics)

@@ -10,6 +10,7 @@
 #include "console/OnePassObserver.h"
 #include "console/StopSignals.h"
 #include "console/TerminalBeeper.h"
+#include "engine/AlertChannels.h"
 #include "engine/CCheckThread.h"
 #include "engine/LogOnlyAlerts.h"
 #include "engine/MemoryRows.h"
@@ -78,14 +79,15 @@ int OnceCheck::Run(const std::string& listFile) {
   ConsoleRows rows(out_);
   rows.TakeRowsOf(staging);
 
-  Notifier notifier(settings, prompt);
+  Notifier notifier(settings);
+  AlertChannels channels(settings, prompt);
   TerminalBeeper beeper;
   SystemClock clock;
   ThreadSleeper sleeper;
   OnePassObserver observer;
   Prober prober({.stopFd = WatchStopEvent().fd()});
   CCheckThread thread(
-      CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
+      CheckCycleServices{settings, rows, notifier, channels, prompt, beeper, clock, sleeper,
                          RunningLogFolder(), &observer, &prober},
       [](RunningLog& log, const AppSettings&) { return std::make_unique<LogOnlyAlerts>(log); });
   const StopEvent ended;

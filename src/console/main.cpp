@@ -17,6 +17,7 @@
 #include "console/ConsolePrompt.h"
 #include "console/ConsoleRows.h"
 #include "console/ConsoleSettings.h"
+#include "console/MeteredAlertChannels.h"
 #include "console/MeteredAlerts.h"
 #include "console/MeteredLauncher.h"
 #include "console/MeteredNotifier.h"
@@ -26,6 +27,7 @@
 #include "console/TerminalBeeper.h"
 #include "console/WatchMetrics.h"
 #include "console/WatchOptions.h"
+#include "engine/AlertChannels.h"
 #include "engine/AlertDispatcher.h"
 #include "engine/CCheckThread.h"
 #include "engine/Notifier.h"
@@ -116,9 +118,12 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
   if (!PrepareRowsForWatch(rows, prompt)) return 1;
   WatchMetrics* metrics = parts.metrics.get();
 
-  std::unique_ptr<Notifier> notifier =
-      metrics != nullptr ? std::make_unique<MeteredNotifier>(settings, prompt, *metrics)
-                         : std::make_unique<Notifier>(settings, prompt);
+  std::unique_ptr<Notifier> notifier = metrics != nullptr
+                                           ? std::make_unique<MeteredNotifier>(settings, *metrics)
+                                           : std::make_unique<Notifier>(settings);
+  std::unique_ptr<AlertChannels> channels =
+      metrics != nullptr ? std::make_unique<MeteredAlertChannels>(settings, prompt, *metrics)
+                         : std::make_unique<AlertChannels>(settings, prompt);
   ProgramLauncher& launcher =
       parts.launcher ? static_cast<ProgramLauncher&>(*parts.launcher) : ProgramLauncher::System();
   TerminalBeeper beeper;
@@ -126,14 +131,14 @@ int Watch(const std::string& listFile, const std::optional<std::string>& metrics
   ThreadSleeper sleeper;
   Prober prober({.stopFd = WatchStopEvent().fd()});
   CCheckThread thread(
-      CheckCycleServices{settings, rows, *notifier, prompt, beeper, clock, sleeper,
+      CheckCycleServices{settings, rows, *notifier, *channels, prompt, beeper, clock, sleeper,
                          RunningLogFolder(), metrics, &prober},
       [&](RunningLog& log, const AppSettings& watchSettings) -> std::unique_ptr<AlertSequences> {
         log.AddFailureReport([&](std::string_view text) {
           prompt.Show(text, Text(Msg::CaptionCaution), PromptIcon::Exclamation);
         });
         auto alerts =
-            std::make_unique<AlertDispatcher>(watchSettings, *notifier, log, sleeper, launcher);
+            std::make_unique<AlertDispatcher>(watchSettings, *channels, log, sleeper, launcher);
         if (metrics == nullptr) return alerts;
         return std::make_unique<MeteredAlerts>(std::move(alerts), *metrics);
       });

@@ -48,9 +48,9 @@ ProgramFailure FailureFor(int code) {
 
 }  // namespace
 
-AlertDispatcher::AlertDispatcher(const AppSettings& settings, Notifier& notifier, RunningLog& log,
-                                 Sleeper& sleeper, ProgramLauncher& launcher)
-    : settings_(settings), notifier_(notifier), log_(log), sleeper_(sleeper), launcher_(launcher) {}
+AlertDispatcher::AlertDispatcher(const AppSettings& settings, AlertChannels& channels,
+                                 RunningLog& log, Sleeper& sleeper, ProgramLauncher& launcher)
+    : settings_(settings), channels_(channels), log_(log), sleeper_(sleeper), launcher_(launcher) {}
 
 std::string AlertDispatcher::ExpandTemplate(std::string_view text, std::string_view address,
                                             std::string_view checkTime, std::string_view name,
@@ -99,14 +99,14 @@ void AlertDispatcher::DownAlert(const ComputerEntry& row, std::string_view check
 }
 
 void AlertDispatcher::ReportFailure(std::string_view eventText, std::string_view logText) {
-  notifier_.WriteEventLog(EventType::Warning, eventText);
+  channels_.WriteEventLog(EventType::Warning, eventText);
   log_.WriteLine(logText);
 }
 
 void AlertDispatcher::EventLogStep(EventType type, std::string_view text) {
   // Only the running log can tell of a failed entry; it must not claim the
   // entry was written.
-  const bool written = notifier_.WriteEventLog(type, text);
+  const bool written = channels_.WriteEventLog(type, text);
   log_.WriteLine(Text(written ? Msg::AlertEventLogWritten : Msg::AlertEventLogFailed));
 }
 
@@ -119,9 +119,9 @@ void AlertDispatcher::NetSendStep(const ComputerEntry& row, std::string_view tex
                   Text(Msg::AlertNetsendNoRecipientLog));
     return;
   }
-  const NetSendResult sent = notifier_.SendNetMessage(settings_.NetsendTo, text);
+  const NetSendResult sent = channels_.SendNetMessage(settings_.NetsendTo, text);
   if (sent != NetSendResult::Sent) {
-    if (notifier_.StopGraceEnded()) {
+    if (channels_.StopGraceEnded()) {
       ReportAbandoned(row, Msg::AlertAbandonedNetsendTail);
       return;
     }
@@ -154,7 +154,7 @@ void AlertDispatcher::SendMailStep(const Texts& texts, const ComputerEntry& row)
   const bool english = settings_.SendMailByEnglish != 0;
   const bool sent = SendAlertMail(Recipients(row), english ? texts.subjectUs : texts.subjectJp,
                                   english ? texts.messageUs : texts.messageJp);
-  if (!sent && notifier_.StopGraceEnded()) ReportAbandoned(row, Msg::AlertAbandonedMailTail);
+  if (!sent && channels_.StopGraceEnded()) ReportAbandoned(row, Msg::AlertAbandonedMailTail);
 }
 
 bool AlertDispatcher::SendAlertMail(std::string_view recipients, std::string_view subject,
@@ -184,10 +184,10 @@ bool AlertDispatcher::SendAlertMail(std::string_view recipients, std::string_vie
     // A stop cuts the wait short; the mail still goes, within the stop's grace.
     sleeper_.SleepUnlessStopped(kMailWaitMs, WatchStopEvent());
   }
-  if (notifier_.SendMail(settings_.SmtpServer, settings_.MailFrom, recipients, subject, body) ==
+  if (channels_.SendMail(settings_.SmtpServer, settings_.MailFrom, recipients, subject, body) ==
       0) {
     // Given up at the end of the stop's grace: the mail step tells so instead.
-    if (notifier_.StopGraceEnded()) return false;
+    if (channels_.StopGraceEnded()) return false;
     ReportFailure(Text(Msg::AlertMailFailedEvent), Text(Msg::AlertMailFailedLog));
     return false;
   }

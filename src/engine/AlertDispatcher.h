@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "engine/AlertChannels.h"
 #include "engine/AlertSequences.h"
 #include "engine/AppSettings.h"
-#include "engine/Notifier.h"
 #include "engine/RunningLog.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/Sleeper.h"
@@ -20,7 +20,7 @@ class AlertDispatcher final : public AlertSequences {
  public:
   enum class Sequence { Down, Restore };
 
-  AlertDispatcher(const AppSettings& settings, Notifier& notifier, RunningLog& log,
+  AlertDispatcher(const AppSettings& settings, AlertChannels& channels, RunningLog& log,
                   Sleeper& sleeper, ProgramLauncher& launcher = ProgramLauncher::System());
 
   // Replaces, in this order and each on the result of the one before, every
@@ -59,7 +59,7 @@ class AlertDispatcher final : public AlertSequences {
   void ReportFailure(std::string_view eventText, std::string_view logText);
 
   const AppSettings& settings_;
-  Notifier& notifier_;
+  AlertChannels& channels_;
   RunningLog& log_;
   Sleeper& sleeper_;
   ProgramLauncher& launcher_;

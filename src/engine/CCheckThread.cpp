@@ -98,11 +98,11 @@ CCheckThread::CCheckThread(CheckCycleServices services, const AlertsFactory& mak
     : services_(std::move(services)),
       settings_(services_.settings),
       log_(services_.programDirectory, settings_, services_.clock),
-      html_(settings_, services_.rows, services_.notifier, log_, services_.clock),
+      html_(settings_, services_.rows, services_.channels, log_, services_.clock),
       alerts_(makeAlerts ? makeAlerts(log_, settings_) : std::make_unique<LogOnlyAlerts>(log_)),
       exitProcess_(ExitProcessNow) {
   log_.AddFailureReport([this](std::string_view text) {
-    services_.notifier.WriteEventLog(EventType::Warning, text);
+    services_.channels.WriteEventLog(EventType::Warning, text);
   });
 }
 
@@ -123,9 +123,10 @@ bool CCheckThread::Start() {
   if (thread_.joinable()) return false;
   settings_ = services_.settings;
   // Lent for the run only: the host may make the watch before its notifier
-  // and keep the notifier after the watch.
+  // and channels and keep them after the watch.
   notifierSettings_ = &services_.notifier.UseSettings(settings_);
   notifierProber_ = services_.notifier.UseProber(services_.prober);
+  channelSettings_ = &services_.channels.UseSettings(settings_);
   ArmWatchStopEvent();
   // Running before the thread exists: a cycle that ends at once must not have
   // its Idle overwritten.
@@ -133,7 +134,7 @@ bool CCheckThread::Start() {
   try {
     thread_ = std::thread([this] { RunOnThread(); });
   } catch (const std::system_error&) {
-    ReturnNotifierSettings();
+    ReturnLentServices();
     MonitorState = MonitorStateValue::Idle;
     return false;
   }
@@ -157,23 +158,25 @@ int CCheckThread::Run() {
   try {
     RunPasses();
   } catch (...) {
-    ReturnNotifierSettings();
+    ReturnLentServices();
     WatchEnded();
     throw;
   }
-  ReturnNotifierSettings();
+  ReturnLentServices();
   WatchEnded();
   return 1;
 }
 
-// Before Idle: whoever sees Idle may lend the notifier to the next watch.
-// The settings and the prober go back together.
-void CCheckThread::ReturnNotifierSettings() {
+// Before Idle: whoever sees Idle may lend the notifier and the channels to
+// the next watch. The settings and the prober go back together.
+void CCheckThread::ReturnLentServices() {
   if (notifierSettings_ == nullptr) return;
   services_.notifier.UseSettings(*notifierSettings_);
   services_.notifier.UseProber(notifierProber_);
+  services_.channels.UseSettings(*channelSettings_);
   notifierSettings_ = nullptr;
   notifierProber_ = nullptr;
+  channelSettings_ = nullptr;
 }
 
 void CCheckThread::RunPasses() {
@@ -185,7 +188,7 @@ void CCheckThread::RunPasses() {
   log_.BeginRun();
   html_.BeginRun();
 
-  services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchStartedEvent));
+  services_.channels.WriteEventLog(EventType::Information, Text(Msg::WatchStartedEvent));
   if (settings_.EnableHtml == 1) html_.WritePlaceholderPage();
 
   for (;;) {
@@ -496,14 +499,14 @@ CCheckThread::Outcome CCheckThread::WaitForNextPass(int rowCount) {
 }
 
 CCheckThread::Outcome CCheckThread::EndByStopBeforeAttempt() {
-  services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchEndedEvent));
+  services_.channels.WriteEventLog(EventType::Information, Text(Msg::WatchEndedEvent));
   log_.WriteLine(Text(Msg::WatchEndedEvent));
   return Outcome::Ended;
 }
 
 CCheckThread::Outcome CCheckThread::EndByStopDuringWait() {
   log_.WriteLine(Text(Msg::WatchEndedLog));
-  services_.notifier.WriteEventLog(EventType::Information, Text(Msg::WatchEndedEvent));
+  services_.channels.WriteEventLog(EventType::Information, Text(Msg::WatchEndedEvent));
   return Outcome::Ended;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/AlertChannels.h"
 #include "engine/AlertSequences.h"
 #include "engine/AppSettings.h"
 #include "engine/ComputerEntry.h"
@@ -33,6 +34,9 @@ struct CheckCycleServices {
   const AppSettings& settings;
   RowAccess& rows;
   Notifier& notifier;
+  // Where the watch's own event log entries go: its start and end, and a
+  // running log or page that could not be written.
+  AlertChannels& channels;
   UserPrompt& prompt;
   Beeper& beeper;
   const Clock& clock;
@@ -98,7 +102,7 @@ class CCheckThread {
 
   void RunOnThread();
   void RunPasses();
-  void ReturnNotifierSettings();
+  void ReturnLentServices();
   Outcome CheckRow(int row, std::time_t runStart);
   Outcome CheckRowsInParallel(int rowCount, int workers, std::time_t runStart);
   Outcome CheckRowsOnProber(int rowCount, int workers, std::time_t runStart);
@@ -123,18 +127,19 @@ class CCheckThread {
   Outcome EndByInconsistency();
 
   CheckCycleServices services_;
-  // Taken afresh at each Start; the log, the page, the alerts and the
-  // notifier read it through references.
+  // Taken afresh at each Start; the log, the page, the alerts, the notifier
+  // and the channels read it through references.
   AppSettings settings_;
   RunningLog log_;
   HtmlReport html_;
   std::unique_ptr<AlertSequences> alerts_;
   ProcessExit exitProcess_;
   EndHandler onEnded_;
-  // What the notifier read and probed with before the run lent it the
-  // watch's copy and prober.
+  // What the notifier and the channels read and probed with before the run
+  // lent them the watch's copy and prober.
   const AppSettings* notifierSettings_ = nullptr;
   Prober* notifierProber_ = nullptr;
+  const AppSettings* channelSettings_ = nullptr;
   // Before this local time the clock cannot be right.
   std::time_t earliestValidTime_ = 0;
   std::thread thread_;

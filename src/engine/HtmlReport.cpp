@@ -66,9 +66,9 @@ std::string SystemMessage(int error) {
 
 }  // namespace
 
-HtmlReport::HtmlReport(const AppSettings& settings, RowAccess& rows, Notifier& notifier,
+HtmlReport::HtmlReport(const AppSettings& settings, RowAccess& rows, AlertChannels& channels,
                        RunningLog& log, const Clock& clock)
-    : settings_(settings), rows_(rows), notifier_(notifier), log_(log), clock_(clock) {}
+    : settings_(settings), rows_(rows), channels_(channels), log_(log), clock_(clock) {}
 
 long HtmlReport::ReloadSeconds() const {
   // atoi's rule: blanks, a sign, then the leading digits.
@@ -176,7 +176,7 @@ void HtmlReport::ReportFailure(int error) {
   if (HasInPlaceCopy(page)) {
     text += "\r\n" + FormatText(Msg::SaveCopyKept, {Cp932FromUtf8(InPlaceCopyPath(page))});
   }
-  notifier_.WriteEventLog(EventType::Warning, text);
+  channels_.WriteEventLog(EventType::Warning, text);
 }
 
 }  // namespace tarnwick

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "engine/AlertChannels.h"
 #include "engine/AppSettings.h"
-#include "engine/Notifier.h"
 #include "engine/RowAccess.h"
 #include "engine/RunningLog.h"
 #include "platform/Clock.h"
@@ -15,7 +15,7 @@ namespace tarnwick {
 // so a row's text never becomes markup in the page.
 class HtmlReport {
  public:
-  HtmlReport(const AppSettings& settings, RowAccess& rows, Notifier& notifier, RunningLog& log,
+  HtmlReport(const AppSettings& settings, RowAccess& rows, AlertChannels& channels, RunningLog& log,
              const Clock& clock);
 
   // At the start of a run: the run's first failure is reported again.
@@ -42,7 +42,7 @@ class HtmlReport {
 
   const AppSettings& settings_;
   RowAccess& rows_;
-  Notifier& notifier_;
+  AlertChannels& channels_;
   RunningLog& log_;
   const Clock& clock_;
   bool failureReported_ = false;

@@ -1,14 +1,12 @@
 #include "engine/Notifier.h"
 
+#include <utility>
+
 #include "engine/Prober.h"
 #include "engine/WatchState.h"
-#include "mail/MailEnvironment.h"
-#include "mail/SmtpClient.h"
-#include "platform/Clock.h"
 #include "platform/IcmpEcho.h"
 #include "platform/InetAddress.h"
 #include "platform/Messages.h"
-#include "platform/NetMessenger.h"
 #include "platform/TcpConnect.h"
 
 namespace tarnwick {
@@ -25,11 +23,8 @@ ProbeResult ResultOf(bool answered) {
 
 }  // namespace
 
-Notifier::Notifier(const AppSettings& settings, UserPrompt& prompt, NotifierOptions options)
-    : settings_(&settings),
-      prompt_(prompt),
-      options_(std::move(options)),
-      eventLog_(options_.syslogSocket.empty() ? EventLog() : EventLog(options_.syslogSocket)) {}
+Notifier::Notifier(const AppSettings& settings, NotifierOptions options)
+    : settings_(&settings), options_(std::move(options)) {}
 
 bool Notifier::PingProbe(std::string_view address) {
   // Text that is no address must not turn into a broadcast ping.
@@ -72,11 +67,6 @@ std::string Notifier::RefreshComputerName(std::string_view address) {
   return name ? *name : Text(Msg::UnknownHostname);
 }
 
-bool Notifier::StopGraceEnded() const {
-  const auto stoppedAt = WatchStopEvent().SignalledAt();
-  return stoppedAt && StopEvent::SteadyClock::now() >= *stoppedAt + options_.stopGrace;
-}
-
 const AppSettings& Notifier::UseSettings(const AppSettings& settings) {
   const AppSettings& previous = *settings_;
   settings_ = &settings;
@@ -87,35 +77,6 @@ Prober* Notifier::UseProber(Prober* prober) {
   Prober* const previous = prober_;
   prober_ = prober;
   return previous;
-}
-
-bool Notifier::WriteEventLog(EventType type, std::string_view text) {
-  return eventLog_.Write(type, text);
-}
-
-NetSendResult Notifier::SendNetMessage(std::string_view recipient, std::string_view text) {
-  NetMessengerOptions options = NetMessengerOptions::FromEnvironment();
-  options.stop = &WatchStopEvent();
-  options.stopGrace = options_.stopGrace;
-  return NetMessenger(options).Deliver(recipient, text);
-}
-
-int Notifier::SendMail(std::string_view server, std::string_view sender,
-                       std::string_view recipients, std::string_view subject,
-                       std::string_view body) {
-  static const SystemClock clock;
-  const MailEnvironment environment{
-      .eventLog = eventLog_,
-      .prompt = prompt(),
-      .clock = clock,
-      .showMessage = settings().EnableMailDebug == 1,
-      .english = settings().SendMailByEnglish != 0,
-      .submission = SmtpSubmission::FromSettings(settings().SmtpSecurity, settings().SmtpPort,
-                                                 settings().SmtpUser, settings().SmtpPassword,
-                                                 settings().SmtpCaFile),
-      .stop = {.event = &WatchStopEvent(), .grace = options_.stopGrace},
-  };
-  return SmtpClient::SendMail(environment, server, sender, recipients, subject, body);
 }
 
 }  // namespace tarnwick

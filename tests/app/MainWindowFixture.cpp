@@ -11,10 +11,11 @@ MainWindowFixture::MainWindowFixture() : registry(dir.File("registry.reg")) {
   frame = std::make_unique<CMainFrame>(
       AppServices{settings, registry, prompt, clock, sleeper, dir.path(),
                   [this] {
-                    auto made = std::make_unique<GatedNotifier>(settings, prompt);
+                    auto made = std::make_unique<GatedNotifier>(settings);
                     notifier = made.get();
                     return made;
                   },
+                  [this] { return std::make_unique<AlertChannels>(settings, prompt); },
                   [this](QWidget*, bool, const QString&) {
                     return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
                   }});

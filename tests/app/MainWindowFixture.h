@@ -29,7 +29,7 @@ class QuickSleeper final : public Sleeper {
 // so the test can see the row while it is being checked.
 class GatedNotifier final : public Notifier {
  public:
-  GatedNotifier(const AppSettings& settings, UserPrompt& prompt) : Notifier(settings, prompt) {}
+  explicit GatedNotifier(const AppSettings& settings) : Notifier(settings) {}
 
   bool PingProbe(std::string_view address) override {
     std::unique_lock lock(mutex_);

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "console/ConsoleRows.h"
+#include "console/MeteredAlertChannels.h"
 #include "console/MeteredAlerts.h"
 #include "console/MeteredLauncher.h"
-#include "console/MeteredNotifier.h"
 #include "console/MetricsEndpoint.h"
 #include "console/TerminalBeeper.h"
 #include "engine/AlertDispatcher.h"
@@ -81,14 +81,14 @@ TEST(MeteredAlertsTest, CountsAlertsAndChannelsThatDidNotDeliver) {
     RecordingPrompt prompt;
     ComputerEntry row = Row("pc", 1);
     WatchMetrics metrics({row}, 0);
-    MeteredNotifier notifier(
+    MeteredAlertChannels channels(
         settings, prompt, metrics,
-        NotifierOptions{.syslogSocket = eventLogReachable ? syslog.path() : dir.File("none")});
+        AlertChannelOptions{.syslogSocket = eventLogReachable ? syslog.path() : dir.File("none")});
     MeteredLauncher launcher(metrics);
     FakeClock clock(MakeLocalTime(2026, 12, 8));
     RunningLog log(dir.path(), settings, clock);
     MeteredAlerts alerts(
-        std::make_unique<AlertDispatcher>(settings, notifier, log, clock, launcher), metrics);
+        std::make_unique<AlertDispatcher>(settings, channels, log, clock, launcher), metrics);
 
     row[Field::ByMail] = row[Field::ByNetsend] = row[Field::ByEventlog] = FlagText(true);
     row[Field::DownProgram] = dir.File("no-such-program");
@@ -112,8 +112,7 @@ TEST(MeteredAlertsTest, CountsAlertsAndChannelsThatDidNotDeliver) {
 // the test has taken a whole scrape, which so falls inside the pass.
 class MidPassNotifier final : public Notifier {
  public:
-  MidPassNotifier(const AppSettings& settings, UserPrompt& prompt)
-      : Notifier(settings, prompt, NotifierOptions{.syslogSocket = "/nonexistent/log"}) {}
+  explicit MidPassNotifier(const AppSettings& settings) : Notifier(settings) {}
 
   bool PortProbe(std::string_view address, int port) override {
     if (++probes == kHoldAt) {
@@ -157,13 +156,14 @@ TEST(WatchMetricsScrapeTest, ScrapesDuringAPassOverTenThousandRowsNeverHoldItUp)
 
   // A scraper that never reads its answer holds one of the server's threads.
   const int stalled = StalledHttpGet(endpoint.Port(), "/metrics");
-  MidPassNotifier notifier(settings, prompt);
+  MidPassNotifier notifier(settings);
+  AlertChannels channels(settings, prompt, AlertChannelOptions{.syslogSocket = "/nonexistent/log"});
   TerminalBeeper beeper(sink);
   SystemClock clock;
   StopAtWait sleeper;
   StopRequested = 0;
-  CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper,
-                                         dir.path(), metrics.get()});
+  CCheckThread thread(CheckCycleServices{settings, rows, notifier, channels, prompt, beeper, clock,
+                                         sleeper, dir.path(), metrics.get()});
   ASSERT_TRUE(thread.Start());
   std::string during;
   while (MonitorState != MonitorStateValue::Idle) {

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "CallRecordingNotifier.h"
+#include "CallRecordingAlerts.h"
 #include "engine/AlertDispatcher.h"
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
@@ -75,9 +75,9 @@ class AlertDispatcherTest : public ::testing::Test {
   AppSettings settings;
   test::FakeClock clock{MakeLocalTime(2007, 5, 1, 10, 0, 5)};
   RunningLog log{dir.path(), settings, clock};
-  test::CallRecordingNotifier notifier{settings, clock};
+  test::CallRecordingAlerts channels{settings, clock};
   FakeLauncher launcher;
-  AlertDispatcher alerts{settings, notifier, log, clock, launcher};
+  AlertDispatcher alerts{settings, channels, log, clock, launcher};
   ComputerEntry row;
 };
 
@@ -110,15 +110,15 @@ TEST_F(AlertDispatcherTest, DownAlertSendsNetSendThenMailThenWritesTheEventLogLa
                           "メールを送信します。SMTPサーバ：127.0.0.1:MAILFROM:watch@example.test"
                           ":MAILTO:admin@example.test",
                           "メールの送信に成功しました。", "イベントログへ書き込みました。"));
-  ASSERT_THAT(notifier.Channels(), ElementsAre("netsend", "mail", "event"));
+  ASSERT_THAT(channels.Channels(), ElementsAre("netsend", "mail", "event"));
   const std::string message =
       "(2007/05/01 10:00:00)mail1(PING)(10.0.0.5)は応答がありませんでした。";
-  EXPECT_THAT(notifier.calls[0].arguments, ElementsAre("OPERATOR", message));
-  EXPECT_THAT(notifier.calls[1].arguments,
+  EXPECT_THAT(channels.calls[0].arguments, ElementsAre("OPERATOR", message));
+  EXPECT_THAT(channels.calls[1].arguments,
               ElementsAre("127.0.0.1", "watch@example.test", "admin@example.test",
                           "mail1 ダウン通知", message));
-  EXPECT_EQ(notifier.calls[2].type, EventType::Error);
-  EXPECT_THAT(notifier.calls[2].arguments, ElementsAre(message));
+  EXPECT_EQ(channels.calls[2].type, EventType::Error);
+  EXPECT_THAT(channels.calls[2].arguments, ElementsAre(message));
 }
 
 TEST_F(AlertDispatcherTest, RestoreAlertWritesTheEventLogFirst) {
@@ -129,23 +129,23 @@ TEST_F(AlertDispatcherTest, RestoreAlertWritesTheEventLogFirst) {
                           "メールを送信します。SMTPサーバ：127.0.0.1:MAILFROM:watch@example.test"
                           ":MAILTO:admin@example.test",
                           "メールの送信に成功しました。"));
-  ASSERT_THAT(notifier.Channels(), ElementsAre("event", "netsend", "mail"));
-  EXPECT_EQ(notifier.calls[0].type, EventType::Information);
-  EXPECT_THAT(notifier.calls[0].arguments,
+  ASSERT_THAT(channels.Channels(), ElementsAre("event", "netsend", "mail"));
+  EXPECT_EQ(channels.calls[0].type, EventType::Information);
+  EXPECT_THAT(channels.calls[0].arguments,
               ElementsAre("(2007/05/01 10:00:00)mail1(PING)(10.0.0.5)は復帰しました。"));
-  EXPECT_EQ(notifier.calls[2].arguments[3], "mail1 復帰通知");
+  EXPECT_EQ(channels.calls[2].arguments[3], "mail1 復帰通知");
 }
 
 TEST_F(AlertDispatcherTest, EnglishMailCarriesEnglishTextsWhileOtherChannelsStayJapanese) {
   settings.SendMailByEnglish = 1;
   alerts.DownAlert(row, kCheckTime);
-  ASSERT_THAT(notifier.Channels(), ElementsAre("netsend", "mail", "event"));
+  ASSERT_THAT(channels.Channels(), ElementsAre("netsend", "mail", "event"));
   const std::string japanese =
       "(2007/05/01 10:00:00)mail1(PING)(10.0.0.5)は応答がありませんでした。";
-  EXPECT_EQ(notifier.calls[0].arguments[1], japanese);
-  EXPECT_EQ(notifier.calls[1].arguments[3], "mail1 timeout notification");
-  EXPECT_EQ(notifier.calls[1].arguments[4], "(2007/05/01 10:00:00)mail1(PING)(10.0.0.5) timeout.");
-  EXPECT_EQ(notifier.calls[2].arguments[0], japanese);
+  EXPECT_EQ(channels.calls[0].arguments[1], japanese);
+  EXPECT_EQ(channels.calls[1].arguments[3], "mail1 timeout notification");
+  EXPECT_EQ(channels.calls[1].arguments[4], "(2007/05/01 10:00:00)mail1(PING)(10.0.0.5) timeout.");
+  EXPECT_EQ(channels.calls[2].arguments[0], japanese);
 }
 
 TEST_F(AlertDispatcherTest, RowAddressIsUsedOnlyWhenTheFlagIsExactlyTheCircle) {
@@ -159,11 +159,11 @@ TEST_F(AlertDispatcherTest, RowAddressIsUsedOnlyWhenTheFlagIsExactlyTheCircle) {
   // An empty row address is a missing recipient even though MailTo is set.
   row[Field::MailAddress].clear();
   alerts.DownAlert(row, kCheckTime);
-  ASSERT_THAT(notifier.Channels(), ElementsAre("mail", "mail", "event"));
-  EXPECT_EQ(notifier.calls[0].arguments[2], "admin@example.test");
-  EXPECT_EQ(notifier.calls[1].arguments[2], "row@example.test");
-  EXPECT_EQ(notifier.calls[2].type, EventType::Warning);
-  EXPECT_EQ(notifier.calls[2].arguments[0],
+  ASSERT_THAT(channels.Channels(), ElementsAre("mail", "mail", "event"));
+  EXPECT_EQ(channels.calls[0].arguments[2], "admin@example.test");
+  EXPECT_EQ(channels.calls[1].arguments[2], "row@example.test");
+  EXPECT_EQ(channels.calls[2].type, EventType::Warning);
+  EXPECT_EQ(channels.calls[2].arguments[0],
             "「Tarnwick」は、メールによるメッセージの送信を試みましたが、"
             "メールの送信先が指定されていません。");
   EXPECT_THAT(LogLines().back(),
@@ -183,12 +183,12 @@ TEST_F(AlertDispatcherTest, MailSettingsAreCheckedServerFirstThenSender) {
                                       "メールを送信します。SMTPサーバ：127.0.0.1:MAILFROM::MAILTO:",
                                       "[エラー]メールによるメッセージの送信を試みましたが、"
                                       "メールの送信元が指定されていません。"));
-  EXPECT_THAT(notifier.Channels(), ElementsAre("event", "event"));
+  EXPECT_THAT(channels.Channels(), ElementsAre("event", "event"));
 }
 
 TEST_F(AlertDispatcherTest, MailWaitsThirtySecondsWhenAskedAndReportsAFailedDelivery) {
   settings.MailAfter30Minutes = 1;
-  notifier.mailResult = 0;
+  channels.mailResult = 0;
   const std::time_t before = clock.Now();
   alerts.SendAlertMail("a@example.test", "s", "b");
   EXPECT_THAT(LogLines(),
@@ -197,10 +197,10 @@ TEST_F(AlertDispatcherTest, MailWaitsThirtySecondsWhenAskedAndReportsAFailedDeli
                           "30秒待ってからメールします",
                           "[エラー]メールによるメッセージの送信を試みましたが、"
                           "メールの送信に失敗しました。イベントログを確認してください。"));
-  ASSERT_THAT(notifier.Channels(), ElementsAre("mail", "event"));
-  EXPECT_EQ(notifier.calls[0].at, before + 30);
-  EXPECT_EQ(notifier.calls[1].type, EventType::Warning);
-  EXPECT_EQ(notifier.calls[1].arguments[0],
+  ASSERT_THAT(channels.Channels(), ElementsAre("mail", "event"));
+  EXPECT_EQ(channels.calls[0].at, before + 30);
+  EXPECT_EQ(channels.calls[1].type, EventType::Warning);
+  EXPECT_EQ(channels.calls[1].arguments[0],
             "「Tarnwick」は、メール送信を試みましたが、メールの送信に失敗しました。");
 }
 
@@ -215,19 +215,19 @@ TEST_F(AlertDispatcherTest, NetSendWithoutRecipientHasItsOwnTextPerSequence) {
   EXPECT_THAT(LogLines(),
               ElementsAre("Netsendを送信します。送信先：", logLine, "復帰を認識しました。",
                           "Netsendを送信します。送信先：", logLine));
-  ASSERT_THAT(notifier.Channels(), ElementsAre("event", "event"));
-  EXPECT_EQ(notifier.calls[0].arguments[0],
+  ASSERT_THAT(channels.Channels(), ElementsAre("event", "event"));
+  EXPECT_EQ(channels.calls[0].arguments[0],
             "「Tarnwick」は、net send　によるメッセージの送信を試みましたが、"
             "送信先が指定されていませんでした。");
-  EXPECT_EQ(notifier.calls[1].arguments[0],
+  EXPECT_EQ(channels.calls[1].arguments[0],
             "「Tarnwick」は、net send　によるメッセージの送信を試みましたが、"
             "送信先が指定されていません。");
 }
 
 TEST_F(AlertDispatcherTest, FailedChannelsAreReportedAndTheSequenceGoesOn) {
-  notifier.netSendResult = NetSendResult::NoAnswer;
-  notifier.mailResult = 0;
-  notifier.eventLogResult = false;
+  channels.netSendResult = NetSendResult::NoAnswer;
+  channels.mailResult = 0;
+  channels.eventLogResult = false;
   launcher.code = ProgramLauncher::kFileNotFound;
   row[Field::DownProgram] = "alarm";
   alerts.DownAlert(row, kCheckTime);
@@ -242,10 +242,10 @@ TEST_F(AlertDispatcherTest, FailedChannelsAreReportedAndTheSequenceGoesOn) {
                           "[エラー]メールによるメッセージの送信を試みましたが、"
                           "メールの送信に失敗しました。イベントログを確認してください。",
                           "[エラー]イベントログへの書き込みに失敗しました。"));
-  EXPECT_THAT(notifier.Channels(),
+  EXPECT_THAT(channels.Channels(),
               ElementsAre("netsend", "event", "event", "mail", "event", "event"));
   // The entry names why the message did not go out.
-  EXPECT_EQ(notifier.calls[1].arguments[0],
+  EXPECT_EQ(channels.calls[1].arguments[0],
             "「Tarnwick」は、net send　によるメッセージの送信を試みましたが、"
             "メッセージの送信に失敗しました。送信先のコンピュータから応答がありません。");
 }
@@ -266,26 +266,26 @@ TEST_F(AlertDispatcherTest, ProgramFailuresMapToTheirMessages) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
-    notifier.calls.clear();
+    channels.calls.clear();
     launcher.code = c.code;
     alerts.RunAlertProgram("run.sh --now", AlertDispatcher::Sequence::Restore);
-    ASSERT_THAT(notifier.Channels(), ElementsAre("event"));
-    EXPECT_EQ(notifier.calls[0].type, EventType::Warning);
-    EXPECT_EQ(notifier.calls[0].arguments[0],
+    ASSERT_THAT(channels.Channels(), ElementsAre("event"));
+    EXPECT_EQ(channels.calls[0].type, EventType::Warning);
+    EXPECT_EQ(channels.calls[0].arguments[0],
               std::string(
                   "「Tarnwick」は、プログラム(run.sh --now)の実行を試みましたが、失敗しました。") +
                   c.eventTail);
     EXPECT_EQ(LogLines().back(), c.logText);
   }
-  notifier.calls.clear();
+  channels.calls.clear();
   launcher.code = 32;
   alerts.RunAlertProgram("ok", AlertDispatcher::Sequence::Restore);
-  EXPECT_THAT(notifier.calls, IsEmpty());
+  EXPECT_THAT(channels.calls, IsEmpty());
   EXPECT_EQ(LogLines().back(), "復帰時のプログラムokを起動します。");
 }
 
 TEST_F(AlertDispatcherTest, MissingDownProgramLogsTheProgramLineThenFileNotFound) {
-  AlertDispatcher real(settings, notifier, log, clock, ProgramLauncher::System());
+  AlertDispatcher real(settings, channels, log, clock, ProgramLauncher::System());
   const std::string program = dir.File("no-such-alarm") + " --loud";
   row[Field::ByMail].clear();
   row[Field::ByNetsend].clear();
@@ -294,8 +294,8 @@ TEST_F(AlertDispatcherTest, MissingDownProgramLogsTheProgramLineThenFileNotFound
   real.DownAlert(row, kCheckTime);
   EXPECT_THAT(LogLines(), ElementsAre("ダウン検出時のプログラム" + program + "を起動します。",
                                       "[エラー]指定されたファイルが見つかりません。"));
-  ASSERT_THAT(notifier.Channels(), ElementsAre("event"));
-  EXPECT_EQ(notifier.calls[0].arguments[0],
+  ASSERT_THAT(channels.Channels(), ElementsAre("event"));
+  EXPECT_EQ(channels.calls[0].arguments[0],
             "「Tarnwick」は、プログラム(" + program +
                 ")の実行を試みましたが、失敗しました。指定されたファイルが見つかりません。");
 }

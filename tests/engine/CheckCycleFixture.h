@@ -26,14 +26,11 @@ inline std::string Sj(std::string_view utf8) {
   return Cp932FromUtf8(utf8);
 }
 
-// Probes answer from a script per address; everything outward is recorded.
+// Probes answer from a script per address; each probe is recorded.
 // Used only from the cycle's thread; the test reads after joining it.
 class ScriptedNotifier final : public Notifier {
  public:
-  ScriptedNotifier(const AppSettings& settings, UserPrompt& prompt,
-                   std::chrono::milliseconds stopGrace = kStopGrace)
-      : Notifier(settings, prompt,
-                 NotifierOptions{.syslogSocket = "/nonexistent/log", .stopGrace = stopGrace}) {}
+  explicit ScriptedNotifier(const AppSettings& settings) : Notifier(settings) {}
 
   // Answers of the next probes of `address`; after them the probe fails.
   void Script(const std::string& address, std::vector<bool> answers) {
@@ -53,14 +50,8 @@ class ScriptedNotifier final : public Notifier {
   std::string RefreshComputerName(std::string_view address) override {
     return "host-of-" + std::string(address);
   }
-  bool WriteEventLog(EventType type, std::string_view text) override {
-    events.push_back(std::to_string(static_cast<int>(type)) + " " + Utf8FromCp932(text));
-    return true;
-  }
-
   std::function<void(int probeNumber)> onProbe;
   std::vector<std::string> probes;
-  std::vector<std::string> events;  // "type text", UTF-8
 
  private:
   bool Answer(std::string_view address) {
@@ -77,6 +68,24 @@ class ScriptedNotifier final : public Notifier {
 
   std::map<std::string, std::deque<bool>> answers_;
   std::map<std::string, bool> alwaysAnswer_;
+};
+
+// The event log entries are recorded; net send and mail are the system's,
+// whose own reports go to no syslog. Used as ScriptedNotifier is.
+class RecordingChannels final : public AlertChannels {
+ public:
+  RecordingChannels(const AppSettings& settings, UserPrompt& prompt,
+                    std::chrono::milliseconds stopGrace = kStopGrace)
+      : AlertChannels(
+            settings, prompt,
+            AlertChannelOptions{.syslogSocket = "/nonexistent/log", .stopGrace = stopGrace}) {}
+
+  bool WriteEventLog(EventType type, std::string_view text) override {
+    events.push_back(std::to_string(static_cast<int>(type)) + " " + Utf8FromCp932(text));
+    return true;
+  }
+
+  std::vector<std::string> events;  // "type text", UTF-8
 };
 
 // Rows that remember every write, in order.
@@ -197,8 +206,8 @@ class CheckCycleTest : public ::testing::Test {
 
   void RunWatch() {
     CCheckThread thread(
-        CheckCycleServices{settings, rows, notifier, prompt, beeper, stoppingClock, sleeper,
-                           dir.path()},
+        CheckCycleServices{settings, rows, notifier, channels, prompt, beeper, stoppingClock,
+                           sleeper, dir.path()},
         [this](RunningLog& log) { return std::make_unique<RecordingAlerts>(log, alertCalls); });
     thread.SetProcessExit([this](int code) { exitCodes.push_back(code); });
     ASSERT_TRUE(thread.Start());
@@ -228,7 +237,8 @@ class CheckCycleTest : public ::testing::Test {
   AppSettings settings;
   RecordingRows rows;
   RecordingPrompt prompt;
-  ScriptedNotifier notifier{settings, prompt};
+  ScriptedNotifier notifier{settings};
+  RecordingChannels channels{settings, prompt};
   CountingBeeper beeper;
   FakeClock clock{MakeLocalTime(2007, 5, 8, 10, 0, 0)};
   StoppingClock stoppingClock{clock};

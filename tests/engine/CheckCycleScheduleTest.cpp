@@ -121,7 +121,7 @@ TEST_F(CheckCycleTest, LogLinesHaveTheirExactFormAndOrder) {
                   "2007/05/08 10:00:03 : 監視を終了しました。"));
   // The check time is the time of the attempt, before the probe ran.
   EXPECT_EQ(rows.Utf8Field(1, Field::LastDownTime), "2007/05/08 10:00:01");
-  EXPECT_EQ(notifier.events.front(), "4 「Tarnwick」は、監視を開始しました。");
+  EXPECT_EQ(channels.events.front(), "4 「Tarnwick」は、監視を開始しました。");
 }
 
 TEST_F(CheckCycleTest, TheReportPageFollowsEveryPass) {

@@ -133,8 +133,8 @@ TEST_F(CheckCycleTest, InconsistencyEndsTheRealProcessWithExitCodeOne) {
   AddRow("127.0.0.5", "?");
   EXPECT_EXIT(
       {
-        CCheckThread thread(CheckCycleServices{settings, rows, notifier, prompt, beeper, clock,
-                                               sleeper, dir.path()});
+        CCheckThread thread(CheckCycleServices{settings, rows, notifier, channels, prompt, beeper,
+                                               clock, sleeper, dir.path()});
         thread.Start();
         thread.Join();
         std::_Exit(0);  // only reached if the cycle did not end the process
@@ -226,7 +226,7 @@ TEST_F(CheckCycleTest, StopDuringTheWaitIsSeenAtTheNextSecond) {
 
   EXPECT_EQ(sleeper.sleeps, 30);
   EXPECT_EQ(LogLines().back(), kEnded);
-  EXPECT_THAT(notifier.events, ElementsAre("4 「Tarnwick」は、監視を開始しました。",
+  EXPECT_THAT(channels.events, ElementsAre("4 「Tarnwick」は、監視を開始しました。",
                                            "4 「Tarnwick」は、監視を終了しました。"));
   EXPECT_EQ(StopRequested, 0);
   EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
@@ -243,7 +243,7 @@ TEST_F(CheckCycleTest, StopBeforeAnAttemptLeavesTheRowChecking) {
   EXPECT_EQ(rows.Utf8Field(1, Field::Status), "確認中.");
   EXPECT_EQ(rows.Utf8Field(1, Field::LastCheckTime), "");
   EXPECT_EQ(LogLines().back(), "「Tarnwick」は、監視を終了しました。");
-  EXPECT_EQ(notifier.events.back(), "4 「Tarnwick」は、監視を終了しました。");
+  EXPECT_EQ(channels.events.back(), "4 「Tarnwick」は、監視を終了しました。");
   EXPECT_EQ(sleeper.sleeps, 0);
   EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
 }
@@ -254,13 +254,13 @@ TEST_F(CheckCycleTest, EveryRunOfOneObjectStartsWithFreshPerRunState) {
   settings.EnableHtml = 1;
   settings.HtmlFile = dir.File("no-such-folder/status.html");
   AddRow("127.0.0.5");
-  CCheckThread thread(
-      CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper, dir.path()});
+  CCheckThread thread(CheckCycleServices{settings, rows, notifier, channels, prompt, beeper, clock,
+                                         sleeper, dir.path()});
   const std::string weekOld = dir.File("LOG20070501.log");
   const std::string failure =
       "2 「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。";
   const auto failures = [&] {
-    return std::count_if(notifier.events.begin(), notifier.events.end(),
+    return std::count_if(channels.events.begin(), channels.events.end(),
                          [&](const std::string& e) { return e.starts_with(failure); });
   };
   const std::string failureLine =
@@ -285,11 +285,11 @@ TEST_F(CheckCycleTest, DestroyingARunningWatchStopsItInOrder) {
   sleeper.stopAtSleep = -1;
   AddRow("127.0.0.5");
   {
-    CCheckThread thread(
-        CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper, dir.path()});
+    CCheckThread thread(CheckCycleServices{settings, rows, notifier, channels, prompt, beeper,
+                                           clock, sleeper, dir.path()});
     ASSERT_TRUE(thread.Start());
   }
-  EXPECT_EQ(notifier.events.back(), "4 「Tarnwick」は、監視を終了しました。");
+  EXPECT_EQ(channels.events.back(), "4 「Tarnwick」は、監視を終了しました。");
   EXPECT_EQ(StopRequested, 0);
   EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
 }
@@ -306,7 +306,7 @@ TEST_F(CheckCycleTest, ClockBeforeTheValidDateShowsItsMessageAndEndsTheWatch) {
   EXPECT_EQ(Utf8FromCp932(prompt.shown()[0].caption), "確認");
   EXPECT_THAT(notifier.probes, IsEmpty());
   EXPECT_EQ(rows.Utf8Field(0, Field::Status), "確認中.");
-  EXPECT_EQ(notifier.events.back(), "4 「Tarnwick」は、監視を終了しました。");
+  EXPECT_EQ(channels.events.back(), "4 「Tarnwick」は、監視を終了しました。");
   EXPECT_EQ(StopRequested, 0);
   EXPECT_EQ(MonitorState, MonitorStateValue::Idle);
 }

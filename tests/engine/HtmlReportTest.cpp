@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "CallRecordingNotifier.h"
+#include "CallRecordingAlerts.h"
 #include "engine/HtmlReport.h"
 #include "engine/MemoryRows.h"
 #include "platform/CodePage.h"
@@ -74,8 +74,8 @@ class HtmlReportTest : public ::testing::Test {
   test::FakeClock clock{MakeLocalTime(2007, 5, 1, 10, 0, 0)};
   RunningLog log{dir.path(), settings, clock};
   MemoryRows rows;
-  test::CallRecordingNotifier notifier{settings, clock};
-  HtmlReport report{settings, rows, notifier, log, clock};
+  test::CallRecordingAlerts channels{settings, clock};
+  HtmlReport report{settings, rows, channels, log, clock};
 };
 
 TEST_F(HtmlReportTest, PlaceholderPageWithAndWithoutReload) {
@@ -93,7 +93,7 @@ TEST_F(HtmlReportTest, PlaceholderPageWithAndWithoutReload) {
             "<html><head><META HTTP-EQUIV='Content-Type' CONTENT='text/html;CHARSET=x-sjis'>"
             "</head><body>ただいま最初の監視を実行しています。しばらくお待ちください。"
             "2007/05/01 10:01:01</body></html>");
-  EXPECT_THAT(notifier.calls, IsEmpty());
+  EXPECT_THAT(channels.calls, IsEmpty());
 }
 
 TEST_F(HtmlReportTest, ReportPageWithDetailsHasFifteenCellsAndRedRowsForAllButUp) {
@@ -121,7 +121,7 @@ TEST_F(HtmlReportTest, ReportPageWithDetailsHasFifteenCellsAndRedRowsForAllButUp
                 "<td>○</td><td>ops@example.test</td></tr>"
                 "</table></body></html>");
   EXPECT_THAT(LogTexts(), ElementsAre("結果をHTMLファイルへ出力します。"));
-  EXPECT_THAT(notifier.calls, IsEmpty());
+  EXPECT_THAT(channels.calls, IsEmpty());
   // On disk the page is CP932, as its content type says.
   EXPECT_NE(test::TempDir::ReadFile(settings.HtmlFile).find("<td>\x81\x7E</td>"),
             std::string::npos);
@@ -196,25 +196,25 @@ TEST_F(HtmlReportTest, UnwritableFileIsReportedOncePerRun) {
                                       "[エラー]HTMLファイルの生成に失敗しました。"
                                       "イベントログを確認してください。",
                                       "結果をHTMLファイルへ出力します。"));
-  ASSERT_THAT(notifier.Channels(), ElementsAre("event"));
-  EXPECT_EQ(notifier.calls[0].type, EventType::Warning);
-  EXPECT_EQ(notifier.calls[0].arguments[0],
+  ASSERT_THAT(channels.Channels(), ElementsAre("event"));
+  EXPECT_EQ(channels.calls[0].type, EventType::Warning);
+  EXPECT_EQ(channels.calls[0].arguments[0],
             "「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。\r\n" +
                 std::string(std::strerror(ENOENT)));
 
   // A name that cannot be a file, and no name at all, fail the same way.
   for (const char* name : {"", "/"}) {
-    HtmlReport run{settings, rows, notifier, log, clock};
+    HtmlReport run{settings, rows, channels, log, clock};
     settings.HtmlFile = name;
     run.WriteReportPage();
   }
-  EXPECT_THAT(notifier.Channels(), ElementsAre("event", "event", "event"));
+  EXPECT_THAT(channels.Channels(), ElementsAre("event", "event", "event"));
   settings.HtmlFile = dir.File("no-such-folder/status.html");
 
   // The next run reports again.
-  HtmlReport nextRun{settings, rows, notifier, log, clock};
+  HtmlReport nextRun{settings, rows, channels, log, clock};
   nextRun.WriteReportPage();
-  EXPECT_THAT(notifier.Channels(), ElementsAre("event", "event", "event", "event"));
+  EXPECT_THAT(channels.Channels(), ElementsAre("event", "event", "event", "event"));
 }
 
 // Root ignores modes: the watch runs as an ordinary user who owns the page
@@ -226,13 +226,13 @@ TEST_F(HtmlReportTest, APageItsOwnerMadeReadOnlyStaysAsItWasAndIsReported) {
   ASSERT_EQ(::chown(settings.HtmlFile.c_str(), test::kOrdinaryUserId, test::kOrdinaryUserId), 0);
   ASSERT_EQ(::chmod(settings.HtmlFile.c_str(), 0444), 0);
 
-  // The notifier lives in the child: it answers through its exit code.
+  // The recording channels live in the child: it answers through its exit code.
   const int result = test::RunAsOrdinaryUser([&] {
     report.WritePlaceholderPage();
     report.WriteReportPage();
-    if (notifier.calls.size() != 1) return 1;
-    if (notifier.calls[0].type != EventType::Warning) return 2;
-    const bool reported = notifier.calls[0].arguments[0] ==
+    if (channels.calls.size() != 1) return 1;
+    if (channels.calls[0].type != EventType::Warning) return 2;
+    const bool reported = channels.calls[0].arguments[0] ==
                           "「Tarnwick」は、HTMLファイルを出力しようとしましたが失敗しました。\r\n" +
                               std::string(std::strerror(EACCES));
     return reported ? 0 : 3;

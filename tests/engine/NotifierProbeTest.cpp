@@ -17,7 +17,6 @@
 #include "platform/UniqueFd.h"
 #include "support/LoopbackListener.h"
 #include "support/NetNamespace.h"
-#include "support/RecordingPrompt.h"
 #include "support/SyslogReceiver.h"
 #include "support/TempDir.h"
 
@@ -39,8 +38,7 @@ class NotifierProbeTest : public ::testing::Test {
   NotifierProbeTest() { settings.PingTimeOut = 300; }
 
   AppSettings settings;
-  test::RecordingPrompt prompt;
-  Notifier notifier{settings, prompt, NotifierOptions{.portProbeBound = 400ms, .syslogSocket = {}}};
+  Notifier notifier{settings, NotifierOptions{.portProbeBound = 400ms}};
 };
 
 TEST_F(NotifierProbeTest, PingAnswersFromLoopbackAndTimesOutOnASilentHost) {
@@ -81,8 +79,7 @@ TEST_F(NotifierProbeTest, PortProbeConnectsAndClosesWithoutSendingAnything) {
 TEST_F(NotifierProbeTest, ClosedPortFailsAtOnceAndDroppedSynsAtTheBound) {
   test::ClosedPort closed;
   // Refused, not timed out: with an hour's bound only the refusal ends it.
-  Notifier patient{settings, prompt,
-                   NotifierOptions{.portProbeBound = std::chrono::hours(1), .syslogSocket = {}}};
+  Notifier patient{settings, NotifierOptions{.portProbeBound = std::chrono::hours(1)}};
   EXPECT_FALSE(patient.PortProbe("127.0.0.1", closed.port()));
 
   TARNWICK_REQUIRE_ROOT();

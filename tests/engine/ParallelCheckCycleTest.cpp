@@ -22,8 +22,7 @@ using ::testing::ElementsAreArray;
 // longer, so a parallel pass finishes later rows first.
 class ConcurrentNotifier final : public Notifier {
  public:
-  ConcurrentNotifier(const AppSettings& settings, UserPrompt& prompt)
-      : Notifier(settings, prompt, NotifierOptions{.syslogSocket = "/nonexistent/log"}) {}
+  explicit ConcurrentNotifier(const AppSettings& settings) : Notifier(settings) {}
 
   bool PingProbe(std::string_view address) override { return Answer(address); }
   bool PortProbe(std::string_view address, int) override { return Answer(address); }
@@ -86,7 +85,7 @@ class MixedWatch final : public CheckCycleTest {
   Outcome Run(const Clock* watchClock = nullptr) {
     sleeper.stopAtSleep = kSecondsPerPass + 1;
     CCheckThread thread(
-        CheckCycleServices{settings, rows, probes_, prompt, beeper,
+        CheckCycleServices{settings, rows, probes_, channels, prompt, beeper,
                            watchClock != nullptr ? *watchClock : clock, sleeper, dir.path()},
         [this](RunningLog& log) { return std::make_unique<RecordingAlerts>(log, alertCalls); });
     EXPECT_TRUE(thread.Start());
@@ -104,7 +103,7 @@ class MixedWatch final : public CheckCycleTest {
   }
 
  private:
-  ConcurrentNotifier probes_{settings, prompt};
+  ConcurrentNotifier probes_{settings};
 };
 
 // The same list and answers, checked one at a time and N at once, leave the
@@ -164,8 +163,8 @@ class PausedWatch final : public CheckCycleTest {
       AddRow("127.0.0.1");
     store.ReplaceAll(rows.Snapshot());
     notifier.AlwaysAnswer("127.0.0.1");
-    CCheckThread thread(CheckCycleServices{settings, store, notifier, prompt, beeper, clock,
-                                           sleeper, dir.path(), nullptr, &prober});
+    CCheckThread thread(CheckCycleServices{settings, store, notifier, channels, prompt, beeper,
+                                           clock, sleeper, dir.path(), nullptr, &prober});
     EXPECT_TRUE(thread.Start());
     thread.Join();
     std::vector<std::string> seen = LogLines();

@@ -56,8 +56,8 @@ class WatchLifeTest : public CheckCycleTest {
   // Runs the watch to its end; the state the end handler saw, once per run.
   std::vector<MonitorStateValue> RunToTheEnd() {
     std::vector<MonitorStateValue> seen;
-    CCheckThread thread(
-        CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, sleeper, dir.path()});
+    CCheckThread thread(CheckCycleServices{settings, rows, notifier, channels, prompt, beeper,
+                                           clock, sleeper, dir.path()});
     thread.SetProcessExit([](int) {});
     thread.SetEndHandler([&] { seen.push_back(MonitorState.load()); });
     EXPECT_TRUE(thread.Start());
@@ -76,12 +76,12 @@ class WatchLifeTest : public CheckCycleTest {
   }
 
   // Stops the watch while its down alert waits before the mail.
-  void StopDuringTheMailWait(Notifier& alertNotifier) {
+  void StopDuringTheMailWait(AlertChannels& alertChannels) {
     AnnouncingSleeper mailWait;
-    CCheckThread thread(CheckCycleServices{settings, rows, alertNotifier, prompt, beeper, clock,
-                                           sleeper, dir.path()},
+    CCheckThread thread(CheckCycleServices{settings, rows, notifier, alertChannels, prompt, beeper,
+                                           clock, sleeper, dir.path()},
                         [&](RunningLog& log, const AppSettings& watchSettings) {
-                          return std::make_unique<AlertDispatcher>(watchSettings, alertNotifier,
+                          return std::make_unique<AlertDispatcher>(watchSettings, alertChannels,
                                                                    log, mailWait);
                         });
     ASSERT_TRUE(thread.Start());
@@ -99,8 +99,8 @@ TEST_F(WatchLifeTest, AStopAfterTheWatchEndedOnItsOwnLeavesItIdle) {
   AddRow("127.0.0.5");
   HoldingPrompt held;
   std::promise<MonitorStateValue> ended;
-  CCheckThread thread(
-      CheckCycleServices{settings, rows, notifier, held, beeper, clock, sleeper, dir.path()});
+  CCheckThread thread(CheckCycleServices{settings, rows, notifier, channels, held, beeper, clock,
+                                         sleeper, dir.path()});
   thread.SetEndHandler([&] { ended.set_value(MonitorState.load()); });
   ASSERT_TRUE(thread.Start());
 
@@ -132,8 +132,8 @@ TEST_F(WatchLifeTest, AStopEndsTheWaitBetweenPasses) {
   settings.CheckInterval = 999;
   AddRow("127.0.0.5");
   AnnouncingSleeper waiting;
-  CCheckThread thread(
-      CheckCycleServices{settings, rows, notifier, prompt, beeper, clock, waiting, dir.path()});
+  CCheckThread thread(CheckCycleServices{settings, rows, notifier, channels, prompt, beeper, clock,
+                                         waiting, dir.path()});
   ASSERT_TRUE(thread.Start());
   waiting.AwaitEntered();
   EXPECT_TRUE(RequestStop());
@@ -146,7 +146,7 @@ TEST_F(WatchLifeTest, AStopEndsTheWaitBetweenPasses) {
 TEST_F(WatchLifeTest, ADownDecidedBeforeTheStopStillMailsWithoutItsWait) {
   SmtpSink sink;
   AddMailedRow(sink.address());
-  StopDuringTheMailWait(notifier);
+  StopDuringTheMailWait(channels);
 
   EXPECT_EQ(sink.WaitForMessages(1).size(), 1u);
   EXPECT_THAT(LogLines(), Contains("メールの送信に成功しました。"));
@@ -156,7 +156,7 @@ TEST_F(WatchLifeTest, ADownDecidedBeforeTheStopStillMailsWithoutItsWait) {
 TEST_F(WatchLifeTest, AMailServerThatNeverAnswersIsAbandonedWhenTheGraceEnds) {
   const LoopbackListener silent;
   AddMailedRow("127.0.0.1:" + std::to_string(silent.port()));
-  ScriptedNotifier quick(settings, prompt, std::chrono::milliseconds(100));
+  RecordingChannels quick(settings, prompt, std::chrono::milliseconds(100));
   StopDuringTheMailWait(quick);
 
   const std::string abandoned =
@@ -172,6 +172,28 @@ TEST_F(WatchLifeTest, TheWatchKeepsTheSettingsItStartedWith) {
   notifier.onProbe = [this](int) { settings.BeepToAlert = 0; };
   RunPasses(1);
   EXPECT_EQ(beeper.beeps, 1) << "the down beeps as the settings were at the start";
+}
+
+// The notifier and the channels read the watch's copy of the settings while
+// it runs, and the host's again once it has ended.
+TEST_F(WatchLifeTest, TheSettingsCopyIsLentForTheRunOnly) {
+  AddRow("127.0.0.5");
+  const auto settingsRead = [this](auto& reader) {
+    const AppSettings& read = reader.UseSettings(settings);
+    reader.UseSettings(read);
+    return &read;
+  };
+  std::vector<const AppSettings*> readDuringTheRun;
+  notifier.onProbe = [&](int) {
+    readDuringTheRun.push_back(settingsRead(notifier));
+    readDuringTheRun.push_back(settingsRead(channels));
+  };
+  RunPasses(1);
+  ASSERT_EQ(readDuringTheRun.size(), 2u);
+  EXPECT_NE(readDuringTheRun[0], &settings);
+  EXPECT_EQ(readDuringTheRun[1], readDuringTheRun[0]);
+  EXPECT_EQ(settingsRead(notifier), &settings);
+  EXPECT_EQ(settingsRead(channels), &settings);
 }
 
 }  // namespace

@@ -23,12 +23,12 @@ class WatchOverRealProbesTest : public CheckCycleTest {
   WatchOverRealProbesTest() { settings.PingTimeOut = 10000; }
 
   CCheckThread watch{
-      CheckCycleServices{settings, rows, notifier_, prompt, beeper, clock, sleeper, dir.path()},
+      CheckCycleServices{settings, rows, notifier_, channels, prompt, beeper, clock, sleeper,
+                         dir.path()},
       [this](RunningLog& log) { return std::make_unique<RecordingAlerts>(log, alertCalls); }};
 
  protected:
-  Notifier notifier_{settings, prompt,
-                     NotifierOptions{.portProbeBound = 10s, .syslogSocket = "/nonexistent/log"}};
+  Notifier notifier_{settings, NotifierOptions{.portProbeBound = 10s}};
 };
 
 // A stop while pings wait for a host that ignores echoes, or connects for a
@@ -121,8 +121,8 @@ TEST_F(WatchOverRealProbesTest, KeptProberHoldsDescriptorsAndThreadsOverPasses) 
     MemoryRows store;  // the prober writes from its own thread: no recording
     store.ReplaceAll(rows.Snapshot());
     ResourceCounter counter;
-    CCheckThread kept(CheckCycleServices{settings, store, notifier_, prompt, beeper, clock, sleeper,
-                                         dir.path(), &counter, &prober});
+    CCheckThread kept(CheckCycleServices{settings, store, notifier_, channels, prompt, beeper,
+                                         clock, sleeper, dir.path(), &counter, &prober});
     ASSERT_TRUE(kept.Start());
     kept.Join();
     EXPECT_EQ(counter.ended, 300) << parallel;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "ScriptedSmtpServer.h"
-#include "engine/Notifier.h"
+#include "engine/AlertChannels.h"
 #include "mail/Connection.h"
 #include "mail/ConnectionRegistry.h"
 #include "mail/MailErrorCode.h"
@@ -493,17 +493,17 @@ TEST_F(SmtpClientTest, ConcurrentCallersAreServedOneAtATime) {
   EXPECT_EQ(second.Commands()[2], "RCPT To: <r2@x.test>");
 }
 
-TEST_F(SmtpClientTest, NotifierSendsWithTheMailSettings) {
+TEST_F(SmtpClientTest, AlertChannelsSendWithTheMailSettings) {
   AppSettings settings;
   settings.SendMailByEnglish = 1;
   settings.EnableMailDebug = 1;
-  Notifier notifier(settings, prompt, NotifierOptions{.syslogSocket = syslog.path()});
+  AlertChannels channels(settings, prompt, AlertChannelOptions{.syslogSocket = syslog.path()});
   ScriptedSmtpServer server(ScriptedSmtpServer::Accepting());
-  EXPECT_EQ(notifier.SendMail(server.address(), "w@x.test", "a@x.test", "Down", "text"), 1);
+  EXPECT_EQ(channels.SendMail(server.address(), "w@x.test", "a@x.test", "Down", "text"), 1);
   ASSERT_EQ(prompt.shown().size(), 1u);
   EXPECT_EQ(prompt.shown()[0].text.find("MIME-Version"), std::string::npos);
 
-  EXPECT_EQ(notifier.SendMail("127.0.0.1:" + std::to_string(test::ClosedLoopbackPort()), "w@x.test",
+  EXPECT_EQ(channels.SendMail("127.0.0.1:" + std::to_string(test::ClosedLoopbackPort()), "w@x.test",
                               "a@x.test", "Down", "text"),
             0);
   EXPECT_EQ(Entries(), (std::vector<std::string>{kRefused, kNoSocket}));

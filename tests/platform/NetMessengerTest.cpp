@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "engine/Notifier.h"
+#include "engine/AlertChannels.h"
 #include "platform/CodePage.h"
 #include "platform/NetMessenger.h"
 #include "support/LoopbackListener.h"
@@ -78,20 +78,21 @@ TEST_F(NetMessengerWithPeer, OverlongTextNeverReachesThePeer) {
   EXPECT_FALSE(peer.ReceivedMessage("OVERLONG", std::chrono::milliseconds(300)));
 }
 
-TEST_F(NetMessengerWithPeer, NotifierSendsAsThisComputer) {
+TEST_F(NetMessengerWithPeer, AlertChannelsSendAsThisComputer) {
   ::setenv("TARNWICK_NETSEND_ADDRESS", "127.0.0.1", 1);
   ::setenv("TARNWICK_NETSEND_PORT", std::to_string(peer.port()).c_str(), 1);
   AppSettings settings;
   test::RecordingPrompt prompt;
-  const bool sent = Notifier(settings, prompt).SendNetMessage("ADMINPC", "from the notifier") ==
-                    NetSendResult::Sent;
+  const bool sent =
+      AlertChannels(settings, prompt).SendNetMessage("ADMINPC", "from the channels") ==
+      NetSendResult::Sent;
   ::unsetenv("TARNWICK_NETSEND_ADDRESS");
   ::unsetenv("TARNWICK_NETSEND_PORT");
   ASSERT_TRUE(sent);
   char host[256] = {};
   ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
   const std::string sender = std::string(host).substr(0, std::string(host).find('.'));
-  EXPECT_EQ(peer.ReceivedMessage(sender.substr(0, 15)), "from the notifier");
+  EXPECT_EQ(peer.ReceivedMessage(sender.substr(0, 15)), "from the channels");
 }
 
 TEST(NetMessenger, PeerThatRefusesMessagesIsAFailure) {

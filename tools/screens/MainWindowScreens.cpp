@@ -41,7 +41,7 @@ TARNWICK_SCREENS(mainwindow) {
   test::RecordingPrompt prompt;
   SystemClock clock;
   ThreadSleeper sleeper;
-  CMainFrame frame(AppServices{settings, registry, prompt, clock, sleeper, "/tmp", {}, {}});
+  CMainFrame frame(AppServices{settings, registry, prompt, clock, sleeper, "/tmp", {}, {}, {}});
   CTarnwickView& view = frame.view();
   view.list().ReplaceAll({
       Row("本社ファイルサーバ", "192.0.2.10", "PING", "", "○", "2026/12/08 09:00:01", "", true),

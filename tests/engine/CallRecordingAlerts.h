@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Notifier.h"
+#include "engine/AlertChannels.h"
 #include "platform/CodePage.h"
 #include "platform/Sleeper.h"
 #include "support/FakeClock.h"
@@ -11,10 +11,10 @@
 
 namespace tarnwick::test {
 
-// A Notifier that records its outward calls, in order and with the fake
-// clock's time, and answers with preset results. Texts are recorded in UTF-8
+// Alert channels that record their calls, in order and with the fake
+// clock's time, and answer with preset results. Texts are recorded in UTF-8
 // so that expectations read as the user sees them.
-class CallRecordingNotifier final : public Notifier {
+class CallRecordingAlerts final : public AlertChannels {
  public:
   struct Call {
     std::string channel;  // "event", "netsend" or "mail"
@@ -23,8 +23,8 @@ class CallRecordingNotifier final : public Notifier {
     std::vector<std::string> arguments;
   };
 
-  CallRecordingNotifier(const AppSettings& settings, const FakeClock& clock)
-      : Notifier(settings, prompt_), clock_(clock) {}
+  CallRecordingAlerts(const AppSettings& settings, const FakeClock& clock)
+      : AlertChannels(settings, prompt_), clock_(clock) {}
 
   bool WriteEventLog(EventType type, std::string_view text) override {
     calls.push_back({"event", clock_.Now(), type, {Utf8FromCp932(text)}});
