@@ -322,6 +322,10 @@ CCheckThread::Outcome CCheckThread::CheckRowsOnProber(int rowCount, int workers,
   std::vector<ComputerEntry> entries;
   std::vector<RowState> previous;
   std::vector<ProbeTarget> targets;
+  const auto count = static_cast<std::size_t>(rowCount);
+  entries.reserve(count);
+  previous.reserve(count);
+  targets.reserve(count);
   for (int row = 0; row < rowCount; ++row) {
     const ComputerEntry& entry = entries.emplace_back(services_.rows.ReadRow(row));
     previous.push_back(services_.rows.ReadState(row));

@@ -5,7 +5,7 @@
 namespace tarnwick {
 
 bool MemoryRows::ValidRow(int row) const {
-  return row >= 0 && static_cast<std::size_t>(row) < rows_.size();
+  return row >= 0 && static_cast<std::size_t>(row) < entries_.size();
 }
 
 std::string MemoryRows::ReadField(int row, Field field) {
@@ -18,9 +18,9 @@ void MemoryRows::WriteField(int row, Field field, std::string_view text) {
   {
     std::lock_guard lock(mutex_);
     if (!ValidRow(row)) return;
-    StoredRow& stored = rows_[static_cast<std::size_t>(row)];
-    stored.entry[field].assign(text);
-    if (field == Field::Status) stored.state = RowStateOfStatus(text);
+    const auto index = static_cast<std::size_t>(row);
+    entries_[index][field].assign(text);
+    if (field == Field::Status) states_[index] = RowStateOfStatus(text);
   }
   FieldWritten(row, field, text);
 }
@@ -34,12 +34,12 @@ RowState MemoryRows::ReadState(int row) {
 RowState MemoryRows::StoredState(int row) const {
   std::lock_guard lock(mutex_);
   if (!ValidRow(row)) return RowState::Other;
-  return rows_[static_cast<std::size_t>(row)].state;
+  return states_[static_cast<std::size_t>(row)];
 }
 
 int MemoryRows::RowCount() {
   std::lock_guard lock(mutex_);
-  return static_cast<int>(rows_.size());
+  return static_cast<int>(entries_.size());
 }
 
 ComputerEntry MemoryRows::ReadRow(int row) {
@@ -66,52 +66,55 @@ ComputerEntry MemoryRows::ReadRowCutTo(int row, std::size_t bytes) {
 
 bool MemoryRows::AppendRow(const ComputerEntry& entry, int capacity) {
   std::lock_guard lock(mutex_);
-  if (capacity < 0 || rows_.size() >= static_cast<std::size_t>(capacity)) return false;
-  rows_.emplace_back(entry);
+  if (capacity < 0 || entries_.size() >= static_cast<std::size_t>(capacity)) return false;
+  entries_.push_back(entry);
+  states_.push_back(RowStateOfStatus(entry[Field::Status]));
   return true;
 }
 
 void MemoryRows::ReplaceAll(std::vector<ComputerEntry> rows) {
-  std::vector<StoredRow> stored;
-  stored.reserve(rows.size());
-  for (ComputerEntry& entry : rows)
-    stored.emplace_back(std::move(entry));
+  std::vector<RowState> states;
+  states.reserve(rows.size());
+  for (const ComputerEntry& entry : rows)
+    states.push_back(RowStateOfStatus(entry[Field::Status]));
   std::lock_guard lock(mutex_);
-  rows_ = std::move(stored);
+  entries_ = std::move(rows);
+  states_ = std::move(states);
 }
 
 void MemoryRows::TakeRowsOf(MemoryRows& other) {
   if (&other == this) return;
   std::scoped_lock lock(mutex_, other.mutex_);
-  rows_ = std::move(other.rows_);
-  other.rows_.clear();
+  entries_ = std::move(other.entries_);
+  states_ = std::move(other.states_);
+  other.entries_.clear();
+  other.states_.clear();
 }
 
 std::vector<ComputerEntry> MemoryRows::Snapshot() const {
   std::lock_guard lock(mutex_);
-  std::vector<ComputerEntry> entries;
-  entries.reserve(rows_.size());
-  for (const StoredRow& stored : rows_)
-    entries.push_back(stored.entry);
-  return entries;
+  return entries_;
 }
 
 void MemoryRows::InsertRow(int row, const ComputerEntry& entry) {
   std::lock_guard lock(mutex_);
-  if (row < 0 || static_cast<std::size_t>(row) > rows_.size()) return;
-  rows_.insert(rows_.begin() + row, StoredRow(entry));
+  if (row < 0 || static_cast<std::size_t>(row) > entries_.size()) return;
+  entries_.insert(entries_.begin() + row, entry);
+  states_.insert(states_.begin() + row, RowStateOfStatus(entry[Field::Status]));
 }
 
 void MemoryRows::RemoveRow(int row) {
   std::lock_guard lock(mutex_);
   if (!ValidRow(row)) return;
-  rows_.erase(rows_.begin() + row);
+  entries_.erase(entries_.begin() + row);
+  states_.erase(states_.begin() + row);
 }
 
 void MemoryRows::ReplaceRow(int row, const ComputerEntry& entry) {
   std::lock_guard lock(mutex_);
   if (!ValidRow(row)) return;
-  rows_[static_cast<std::size_t>(row)] = StoredRow(entry);
+  entries_[static_cast<std::size_t>(row)] = entry;
+  states_[static_cast<std::size_t>(row)] = RowStateOfStatus(entry[Field::Status]);
 }
 
 std::string MemoryRows::StoredField(int row, Field field) const {

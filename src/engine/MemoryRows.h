@@ -45,18 +45,13 @@ class MemoryRows : public RowAccess {
   virtual void FieldWritten(int /*row*/, Field /*field*/, std::string_view /*text*/) {}
 
  private:
-  struct StoredRow {
-    explicit StoredRow(ComputerEntry fields)
-        : entry(std::move(fields)), state(RowStateOfStatus(entry[Field::Status])) {}
-    ComputerEntry entry;
-    RowState state;
-  };
-
   bool ValidRow(int row) const;
-  const ComputerEntry& EntryAt(int row) const { return rows_[static_cast<std::size_t>(row)].entry; }
+  const ComputerEntry& EntryAt(int row) const { return entries_[static_cast<std::size_t>(row)]; }
 
   mutable std::mutex mutex_;
-  std::vector<StoredRow> rows_;
+  // Side by side, so that a list read from a file is taken without a copy.
+  std::vector<ComputerEntry> entries_;
+  std::vector<RowState> states_;  // each row's, from its Status text
 };
 
 }  // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "settings/ListFileParser.h"
 
+#include <algorithm>
+
 namespace tarnwick {
 namespace {
 
@@ -40,11 +42,25 @@ bool ListFileParser::Feed(std::string_view bytes) {
         if (c != '\n' && !BodyByte(c)) return false;
         break;
       case Stage::Body:
-        if (!BodyByte(c)) return false;
+        if (const std::size_t taken = TakeFieldRun(bytes.substr(i)); taken > 0) {
+          i += taken - 1;
+        } else if (!BodyByte(c)) {
+          return false;
+        }
         break;
     }
   }
   return stage_ != Stage::Failed;
+}
+
+std::size_t ListFileParser::TakeFieldRun(std::string_view bytes) {
+  if (skipLf_) return 0;
+  const std::size_t room = std::min(bytes.size(), kFieldCapacity - field_.size());
+  std::size_t taken = 0;
+  while (taken < room && !IsSeparator(bytes[taken]))
+    ++taken;
+  field_.append(bytes.data(), taken);
+  return taken;
 }
 
 bool ListFileParser::BodyByte(char c) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ class ListFileParser {
   // separator is dropped.
   Result Finish();
   std::vector<ComputerEntry> TakeRows() { return std::move(rows_); }
+  // Room for `rows` rows (at most kMaxRows), so that they are not moved as
+  // the list grows.
+  void ReserveRows(std::size_t rows) { rows_.reserve(std::min(rows, kMaxRows)); }
   // The 1-based row that held the field found too long.
   std::size_t FailedRow() const { return failedRow_; }
 
@@ -40,6 +44,9 @@ class ListFileParser {
 
   bool Fail(Result result);
   bool BodyByte(char c);
+  // Appends the field's bytes up to the next separator, within the field's
+  // capacity, in one piece; how many it took (0 at a separator).
+  std::size_t TakeFieldRun(std::string_view bytes);
   bool EndField(char separator);
 
   Stage stage_ = Stage::Magic;
