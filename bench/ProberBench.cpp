@@ -6,7 +6,9 @@
 //   300 rows with 256 and 64 in flight, 10,000 rows with 256 and 64, and
 //   300 rows one echo at a time (sequential mode) on the kept socket;
 //   300 hosts in two network namespaces of the run's own, 30 of them silent,
-//   one attempt each with a 1000 ms time-out (fping -i 0 -r 0 -t 1000).
+//   one attempt each with a 1000 ms time-out (fping -i 0 -r 0 -t 1000), and
+//   the same 300 as concurrent ICMP probe requests to Debian's Prometheus
+//   blackbox exporter on loopback (its CPU from its threads' counters).
 // The console watcher is measured whole the same way: `tarnwick-watch --once`
 // over the same rows (running log and page off), from exec to exit, with
 // ParallelChecks 256, 64 and 0.
@@ -31,6 +33,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "BlackboxExporter.h"
 #include "engine/ProbePass.h"
 #include "engine/Prober.h"
 #include "support/NetNamespace.h"
@@ -242,6 +245,16 @@ int Run(int rounds) {
   cases["300 hosts fping -i 0"] = [rigFile] { return Fping(rigFile, {"-r", "0", "-t", "1000"}); };
   cases["300 hosts prober 256"] = [&rig] { return ParallelPass(rig.addresses(), 256, 0, 30); };
   cases["300 hosts prober 64"] = [&rig] { return ParallelPass(rig.addresses(), 64, 0, 30); };
+  const bench::BlackboxExporter exporter;
+  if (exporter.running()) {
+    cases["300 hosts blackbox exporter"] = [&exporter, &rig] {
+      const bench::BlackboxExporter::Probes probes = exporter.ProbeAll(rig.addresses());
+      return Cost{probes.wallMs, probes.cpuMs, probes.ok && probes.succeeded == 270};
+    };
+  } else {
+    std::printf("No blackbox exporter case: %s is not installed or did not listen.\n",
+                bench::BlackboxExporter::kProgram);
+  }
   const std::string rigList = WriteWatchList(rigFile, rig.addresses());
   for (const int parallel : {256, 64}) {
     const std::string registry = WriteWatchRegistry(rigFile, parallel, 0);
