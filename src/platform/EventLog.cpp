@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "platform/CodePage.h"
+#include "platform/StopEvent.h"
 #include "platform/UniqueFd.h"
 
 namespace tarnwick {
@@ -73,7 +75,8 @@ std::string BuildDatagram(EventType type, std::string_view insertion) {
 
 EventLog::EventLog() : socketPath_(DefaultSocketPath()) {}
 
-EventLog::EventLog(std::string socketPath) : socketPath_(std::move(socketPath)) {}
+EventLog::EventLog(std::string socketPath, std::chrono::milliseconds queueWait)
+    : socketPath_(std::move(socketPath)), queueWait_(queueWait) {}
 
 bool EventLog::Write(EventType type, std::string_view text) const {
   std::string insertion = "\r\n\r\n";
@@ -84,12 +87,20 @@ bool EventLog::Write(EventType type, std::string_view text) const {
   if (socketPath_.size() >= sizeof address.sun_path) return false;
   std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
 
-  UniqueFd socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-  if (socket.get() < 0) return false;
+  // Connected, so that poll tells when the daemon's queue has room again.
+  UniqueFd socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!socket.valid() ||
+      ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    return false;
+  }
   const std::string datagram = BuildDatagram(type, insertion);
-  const ssize_t sent = ::sendto(socket.get(), datagram.data(), datagram.size(), MSG_NOSIGNAL,
-                                reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  return sent == static_cast<ssize_t>(datagram.size());
+  const StopEvent::Deadline deadline = StopEvent::SteadyClock::now() + queueWait_;
+  for (;;) {
+    const ssize_t sent = ::send(socket.get(), datagram.data(), datagram.size(), MSG_NOSIGNAL);
+    if (sent >= 0) return sent == static_cast<ssize_t>(datagram.size());
+    if (errno != EAGAIN && errno != EINTR) return false;
+    if (StopEvent::Wait(socket.get(), POLLOUT, -1, deadline) != WaitResult::Ready) return false;
+  }
 }
 
 }  // namespace tarnwick

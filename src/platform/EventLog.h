@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -10,7 +11,9 @@ enum class EventType { Error = 1, Warning = 2, Information = 4 };
 
 // The system event log: one syslog datagram per entry to the local syslog
 // socket, tagged "Tarnwick", with the severity of the event type.
-// Keeps no connection between entries; safe to call from any thread.
+// Keeps no connection between entries; safe to call from any thread. A
+// syslog daemon that has stopped reading never holds the caller: an entry
+// waits at most `queueWait` for room in its queue and is dropped then.
 //
 // The entry is built as the event viewer's is ("\r\n\r\n" and the text,
 // within the 2048-byte insertion buffer), but syslog shows one line per
@@ -21,8 +24,10 @@ class EventLog {
   static constexpr std::size_t kInsertionCapacity = 2048;
 
   // The socket path comes from TARNWICK_SYSLOG_SOCKET when it is set, else /dev/log.
+  static constexpr std::chrono::milliseconds kQueueWait{1000};
+
   EventLog();
-  explicit EventLog(std::string socketPath);
+  explicit EventLog(std::string socketPath, std::chrono::milliseconds queueWait = kQueueWait);
 
   // True only when the datagram was accepted by the socket. `text` is CP932;
   // the entry holds "\r\n\r\n" and the text, at most 2047 bytes in all,
@@ -33,6 +38,7 @@ class EventLog {
 
  private:
   std::string socketPath_;
+  std::chrono::milliseconds queueWait_ = kQueueWait;
 };
 
 }  // namespace tarnwick

@@ -55,6 +55,18 @@ TEST(EventLog, LongTextIsCutToTheInsertionBuffer) {
   EXPECT_EQ(receiver.Receive()->message, std::string(EventLog::kInsertionCapacity - 1 - 4, 'x'));
 }
 
+// A daemon that stopped reading: once its queue is full an entry is dropped
+// after the queue wait instead of holding the watch for good.
+TEST(EventLog, AFullQueueDropsTheEntryInsteadOfBlocking) {
+  test::SyslogReceiver receiver;  // never read from here on
+  const EventLog log(receiver.path(), std::chrono::milliseconds(1));
+  int written = 0;
+  while (written < 100000 && log.Write(EventType::Information, "filling the queue"))
+    ++written;
+  EXPECT_LT(written, 100000);
+  EXPECT_FALSE(log.Write(EventType::Information, "dropped"));
+}
+
 TEST(EventLog, MissingSocketIsAFailure) {
   test::TempDir dir;
   EXPECT_FALSE(EventLog(dir.File("nobody")).Write(EventType::Error, "x"));
