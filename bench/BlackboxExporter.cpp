@@ -16,6 +16,8 @@
 #include <fstream>
 #include <thread>
 
+#include "support/LoopbackPort.h"
+
 extern char** environ;
 
 namespace tarnwick::bench {
@@ -31,31 +33,9 @@ constexpr const char* kConfig = R"(modules:
       preferred_ip_protocol: ip4
 )";
 
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-// A port nobody listens on now (the exporter takes it a moment later).
-int FreeLoopbackPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = Loopback(0);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
-
 int ConnectTo(int port, bool blocking) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (blocking ? 0 : SOCK_NONBLOCK), 0);
-  const sockaddr_in address = Loopback(port);
+  const sockaddr_in address = test::LoopbackEndpoint(port);
   const int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   if (result == 0 || (!blocking && errno == EINPROGRESS)) return fd;
   ::close(fd);
@@ -98,7 +78,7 @@ BlackboxExporter::BlackboxExporter() {
   if (::mkdtemp(pattern.data()) == nullptr) return;
   folder_ = pattern;
   std::ofstream(folder_ + "/blackbox.yml") << kConfig;
-  port_ = FreeLoopbackPort();
+  port_ = test::UnusedLoopbackPort();
   std::string config = "--config.file=" + folder_ + "/blackbox.yml";
   std::string listen = "--web.listen-address=127.0.0.1:" + std::to_string(port_);
   std::string program = kProgram;

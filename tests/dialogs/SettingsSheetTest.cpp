@@ -32,6 +32,7 @@
 #include "gui_support/GuiTestSupport.h"
 #include "settings/SettingsStore.h"
 #include "support/LoopbackListener.h"
+#include "support/LoopbackPort.h"
 #include "support/ProcessRunner.h"
 #include "support/SambaServer.h"
 #include "support/SmtpSink.h"
@@ -238,7 +239,7 @@ class SettingsSheetTest : public QObject {
 
   // A failed test message says why: here nothing listens on the port.
   void testNetSendFailureNamesItsCause() {
-    const int port = test::SambaServer::UnusedPort();
+    const int port = test::UnusedLoopbackPort();
     QVERIFY(port != 0);
     auto* netsend = Open<CPageNetsend>(kNetsend);
     ::setenv("TARNWICK_NETSEND_ADDRESS", "127.0.0.1", 1);

@@ -7,6 +7,7 @@
 #include "platform/CodePage.h"
 #include "platform/NetMessenger.h"
 #include "support/LoopbackListener.h"
+#include "support/LoopbackPort.h"
 #include "support/RecordingPrompt.h"
 #include "support/SambaServer.h"
 #include "support/SyslogReceiver.h"
@@ -104,7 +105,7 @@ TEST(NetMessenger, PeerThatRefusesMessagesIsAFailure) {
 }
 
 TEST(NetMessenger, NothingListeningIsAFailure) {
-  const int port = test::SambaServer::UnusedPort();
+  const int port = test::UnusedLoopbackPort();
   ASSERT_NE(port, 0);
   EXPECT_EQ(MessengerFor(port, "NOBODY").Deliver("ADMINPC", "x"), NetSendResult::Refused);
   // Without an address the name itself is looked up (hosts file here).
@@ -138,7 +139,7 @@ TEST(NetMessenger, UnsafeOrOverlongRecipientsAreRefused) {
   std::string tooLong;
   for (int i = 0; i < 512; ++i)
     tooLong += Cp932FromUtf8("あ");
-  const NetMessenger messenger = MessengerFor(test::SambaServer::UnusedPort(), "X");
+  const NetMessenger messenger = MessengerFor(test::UnusedLoopbackPort(), "X");
   EXPECT_FALSE(messenger.Send("ADMINPC", tooLong));
   EXPECT_FALSE(messenger.Send(std::string(128, 'N'), "x"));
 }

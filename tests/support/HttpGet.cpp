@@ -7,17 +7,10 @@
 #include <unistd.h>
 
 #include "platform/UniqueFd.h"
+#include "support/LoopbackPort.h"
 
 namespace tarnwick::test {
 namespace {
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
 
 int ConnectAndSend(int port, const std::string& target, bool stall = false) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -27,7 +20,7 @@ int ConnectAndSend(int port, const std::string& target, bool stall = false) {
   if (stall) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
   const timeval timeout{5, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  const sockaddr_in address = Loopback(port);
+  const sockaddr_in address = LoopbackEndpoint(port);
   const std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) !=

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/UniqueFd.h"
+#include "support/LoopbackPort.h"
 
 extern char** environ;
 
@@ -23,33 +24,14 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
 bool CanConnect(int port) {
   UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  const sockaddr_in address = Loopback(port);
+  const sockaddr_in address = LoopbackEndpoint(port);
   return fd.valid() &&
          ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 }  // namespace
-
-int SambaServer::UnusedPort() {
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address = Loopback(0);
-  socklen_t length = sizeof address;
-  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    return 0;
-  }
-  return ntohs(address.sin_port);
-}
 
 SambaServer::SambaServer(bool acceptMessages) : messages_(dir_.File("messages")) {
   // smbd runs the message command as its guest account, which must reach
@@ -60,7 +42,7 @@ SambaServer::SambaServer(bool acceptMessages) : messages_(dir_.File("messages"))
   }
   ::mkdir(messages_.c_str(), 0777);
   ::chmod(messages_.c_str(), 0777);
-  port_ = UnusedPort();
+  port_ = UnusedLoopbackPort();
   WriteConfiguration(acceptMessages);
   running_ = port_ != 0 && Start() && WaitUntilListening();
 }

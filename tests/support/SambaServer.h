@@ -33,9 +33,6 @@ class SambaServer {
       const std::string& sender,
       std::chrono::milliseconds wait = std::chrono::milliseconds(5000)) const;
 
-  // A loopback TCP port that nothing listens on at the moment.
-  static int UnusedPort();
-
  private:
   void WriteConfiguration(bool acceptMessages) const;
   bool Start();
