@@ -337,6 +337,7 @@ CCheckThread::Outcome CCheckThread::CheckRowsOnProber(int rowCount, int workers,
                    {.inFlight = workers,
                     .maxRetry = settings_.MaxRetry,
                     .pingTimeoutMs = settings_.PingTimeOut,
+                    .portProbeBound = services_.notifier.options().portProbeBound,
                     .refreshNames = settings_.ResolveNameEverytime == 1,
                     .lookUpName =
                         [this](std::string_view address) {

@@ -30,6 +30,9 @@ class Notifier {
   explicit Notifier(const AppSettings& settings, NotifierOptions options = {});
   virtual ~Notifier() = default;
 
+  // The knobs it was made with; the watch's prober takes its port wait too.
+  const NotifierOptions& options() const { return options_; }
+
   // One ICMP echo; true when the reply came within PingTimeOut milliseconds.
   virtual bool PingProbe(std::string_view address);
   // One TCP connect, closed at once; true when the connection was opened.
@@ -57,7 +60,6 @@ class Notifier {
 
  protected:
   const AppSettings& settings() const { return *settings_; }
-  const NotifierOptions& options() const { return options_; }
 
  private:
   const AppSettings* settings_;

@@ -27,8 +27,9 @@ struct ProbeJobOptions {
   bool refreshNames = false;
   // The look-up; empty: the system's resolver, else "unknown hostname".
   std::function<std::string(std::string_view address)> lookUpName{};
-  // Asked on the prober's thread just before a row's first attempt; false
-  // leaves the row unprobed (the daily pause). Empty: every row is probed.
+  // Asked on the prober's thread just before a row's first attempt, and on
+  // a look-up thread before its name look-up; false leaves the row unprobed
+  // and unnamed (the daily pause). Empty: every row is probed.
   std::function<bool(std::size_t index)> mayStart{};
   // Told on the prober's thread as each attempt starts (the row then shows
   // that it is being checked), under the pass's lock: it must not block or

@@ -13,11 +13,21 @@ std::string SystemLookUp(std::string_view address) {
   return name ? *name : Text(Msg::UnknownHostname);
 }
 
-void LookUp(ProbeJob& job, std::size_t index) {
+std::string NameOf(const ProbeJob& job, std::size_t index) {
   const auto& lookUp = job.options.lookUpName;
   const std::string& address = job.targets[index].address;
+  return lookUp ? lookUp(address) : SystemLookUp(address);
+}
+
+void LookUp(ProbeJob& job, std::size_t index) {
+  // A row that the daily pause covers is not asked about; should the pause
+  // have ended by its commit, the committing thread looks it up then.
+  if (job.options.mayStart && !job.options.mayStart(index)) {
+    job.records.SkipName(index);
+    return;
+  }
   try {
-    job.records.SetName(index, lookUp ? lookUp(address) : SystemLookUp(address));
+    job.records.SetName(index, NameOf(job, index));
   } catch (...) {
     job.records.SetNameFailure(index, std::current_exception());
   }
@@ -55,7 +65,8 @@ bool ProbePass::LeaveUnprobed(std::size_t index) {
 std::string ProbePass::AwaitName(std::size_t index) {
   // Without look-ups there is no name to wait for.
   if (!job_->options.refreshNames) return std::string();
-  return job_->records.AwaitName(index);
+  if (std::optional<std::string> name = job_->records.AwaitName(index)) return *name;
+  return NameOf(*job_, index);
 }
 
 std::optional<std::time_t> ProbePass::AwaitAttemptStart(std::size_t index, long long attempt) {

@@ -21,6 +21,14 @@ void ProbeRecords::SetNameFailure(std::size_t index, std::exception_ptr failure)
   changed_.notify_all();
 }
 
+void ProbeRecords::SkipName(std::size_t index) {
+  {
+    std::lock_guard lock(mutex_);
+    rows_.at(index).nameSkipped = true;
+  }
+  changed_.notify_all();
+}
+
 bool ProbeRecords::StartAttempt(std::size_t index, std::time_t startedAt,
                                 const std::function<void(std::size_t, long long)>& started) {
   std::lock_guard lock(mutex_);
@@ -89,12 +97,12 @@ bool ProbeRecords::ClaimForPause(std::size_t index) {
   return !row.attempts.empty();
 }
 
-std::string ProbeRecords::AwaitName(std::size_t index) {
+std::optional<std::string> ProbeRecords::AwaitName(std::size_t index) {
   std::unique_lock lock(mutex_);
   const RowRecord& row = rows_.at(index);
-  changed_.wait(lock, [&] { return row.name.has_value() || row.nameFailure; });
+  changed_.wait(lock, [&] { return row.name.has_value() || row.nameFailure || row.nameSkipped; });
   if (row.nameFailure) std::rethrow_exception(row.nameFailure);
-  return *row.name;
+  return row.name;
 }
 
 std::optional<std::time_t> ProbeRecords::AwaitAttemptStart(std::size_t index, long long attempt) {

@@ -24,6 +24,8 @@ class ProbeRecords {
   // prober publishes once per turn of its loop, not once per change).
   void SetName(std::size_t index, std::string name);
   void SetNameFailure(std::size_t index, std::exception_ptr failure);
+  // The row was paused when its look-up's turn came: none was made.
+  void SkipName(std::size_t index);
   // Records the next attempt's start and tells `started` under the lock, so
   // that once ClaimForPause returns nothing more is told about the row.
   // False, and the row ended, when its commit has found it paused.
@@ -51,7 +53,8 @@ class ProbeRecords {
   bool ClaimForPause(std::size_t index);
 
   // The committing thread's side, as ParallelProbes offers it.
-  std::string AwaitName(std::size_t index);
+  // None when the look-up was skipped.
+  std::optional<std::string> AwaitName(std::size_t index);
   std::optional<std::time_t> AwaitAttemptStart(std::size_t index, long long attempt);
   ProbeResult AwaitAttemptResult(std::size_t index, long long attempt);
 
@@ -63,6 +66,7 @@ class ProbeRecords {
   struct RowRecord {
     std::optional<std::string> name;
     std::exception_ptr nameFailure;
+    bool nameSkipped = false;
     std::vector<Attempt> attempts;
     bool ended = false;
     bool skipped = false;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
@@ -48,8 +49,10 @@ class ScriptedNotifier final : public Notifier {
     return Answer(address);
   }
   std::string RefreshComputerName(std::string_view address) override {
+    ++lookups;
     return "host-of-" + std::string(address);
   }
+  std::atomic<int> lookups{0};  // also from a prober's look-up threads
   std::function<void(int probeNumber)> onProbe;
   std::vector<std::string> probes;
 

@@ -140,7 +140,7 @@ TEST(ParallelCheckCycle, AClockSetBackStopsAParallelPassAfterItsMessage) {
 }
 
 // Six loopback rows on a prober, the pause from 02:00 for 30 minutes, the
-// clock a minute on at each checked row's commit.
+// clock a minute on at each checked row's commit, names looked up each time.
 class PausedWatch final : public CheckCycleTest {
  public:
   void TestBody() override {}
@@ -149,6 +149,7 @@ class PausedWatch final : public CheckCycleTest {
   std::vector<std::string> Run(Prober& prober, int parallel, std::time_t start) {
     settings.ParallelChecks = parallel;
     settings.EnableUnavailableSchedule = 1;
+    settings.ResolveNameEverytime = 1;
     settings.UnavailableHour = 2;
     settings.UnavailableInterval = 30;
     clock.Set(start);
@@ -167,27 +168,37 @@ class PausedWatch final : public CheckCycleTest {
                                            clock, sleeper, dir.path(), nullptr, &prober});
     EXPECT_TRUE(thread.Start());
     thread.Join();
+    lookups = notifier.lookups;
     std::vector<std::string> seen = LogLines();
     for (const ComputerEntry& row : store.Snapshot())
       seen.push_back(Utf8FromCp932(row[Field::Status]) + row[Field::LastCheckTime].substr(0, 1));
     return seen;
   }
+  int lookups = 0;
 };
 
 // The pause in force before the pass, from its fourth row (02:01) on, or
 // only after it: with probes ahead of their commits or not, the rows that a
-// one-at-a-time pass pauses on reaching them are paused and keep their status.
+// one-at-a-time pass pauses on reaching them are paused and keep their status;
+// a pause in force throughout asks the resolver about no row.
 TEST(ParallelCheckCycle, ThePauseIsDecidedAtEachRowsCommitInEveryMode) {
   Prober prober({.stopFd = WatchStopEvent().fd()});
   if (!prober.PingAvailable()) GTEST_SKIP() << "no ICMP socket";
   for (const auto& [hour, minute, firstPaused] : {std::tuple{2, 10, 0}, {1, 58, 3}, {1, 50, 6}}) {
     const std::time_t start = MakeLocalTime(2007, 5, 8, hour, minute);
-    const std::vector<std::string> sequential = PausedWatch().Run(prober, 0, start);
+    PausedWatch sequentialWatch;
+    const std::vector<std::string> sequential = sequentialWatch.Run(prober, 0, start);
     for (int row = 0; row < 6; ++row)
       EXPECT_EQ(sequential.end()[row - 6] == "不明", row >= firstPaused) << row;
-    for (const int parallel : {1, 4})
-      EXPECT_THAT(PausedWatch().Run(prober, parallel, start), ElementsAreArray(sequential))
+    EXPECT_EQ(sequentialWatch.lookups, firstPaused);
+    for (const int parallel : {1, 4}) {
+      PausedWatch watch;
+      EXPECT_THAT(watch.Run(prober, parallel, start), ElementsAreArray(sequential))
           << hour << ":" << minute << " parallel " << parallel;
+      if (firstPaused == 0) {
+        EXPECT_EQ(watch.lookups, 0) << "parallel " << parallel;
+      }
+    }
   }
 }
 
