@@ -1,6 +1,6 @@
 #include "app/WatchControl.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <cstdlib>
 
 #include "engine/AlertDispatcher.h"
@@ -81,9 +81,13 @@ void WatchControl::FinishWatch() {
 void WatchControl::StopAndWait() {
   if (!watch_) return;
   RequestStop();
-  while (!Idle())
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  FinishWatch();
+  // The watch's end arrives as a queued FinishWatch, which this loop runs
+  // (with any box the cycle asks for meanwhile).
+  QEventLoop untilFinished;
+  connect(this, &WatchControl::stateChanged, &untilFinished, [this, &untilFinished] {
+    if (!watch_) untilFinished.quit();
+  });
+  untilFinished.exec();
 }
 
 }  // namespace tarnwick
