@@ -28,6 +28,8 @@ constexpr int kMaxEvents = 256;
 constexpr int kMaxReadsPerTurn = 1024;
 constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr std::size_t kRepliesReadEvery = 32;
+// How often a long burst hands its settled rows to the committing thread.
+constexpr std::size_t kPublishEvery = 256;
 
 bool Watch(int epoll, int fd, std::uint32_t events, std::uint64_t tag) {
   epoll_event event{};
@@ -185,8 +187,10 @@ void Prober::LaunchRows() {
     ++job.rowsInFlight;
     StartAttempt(row, 1);
     // Near hosts answer while the burst is still being sent: read them
-    // before they fill the socket's buffer, which is small without privilege.
+    // before they fill the socket's buffer, which is small without privilege,
+    // and let the committing thread take them meanwhile, beside the burst.
     if (++started % kRepliesReadEvery == 0) ReadReplies();
+    if (started % kPublishEvery == 0) job.records.Publish();
   }
 }
 
