@@ -2,7 +2,7 @@
 # The Debian package as an administrator gets it, from the tree that
 # scripts/test.sh built (nothing is built or tested twice): lintian (errors
 # fail), apt-get install, the installed watcher's --once on the example list
-# as an ordinary user, the unit, the desktop entry and the manual pages
+# as an ordinary user and its metrics (the module it loads), the unit, the desktop entry and the manual pages
 # checked by their own tools, and apt-get purge leaving no file behind.
 # Needs root: scripts/test-package.sh [BUILD_DIR]
 set -euo pipefail
@@ -64,6 +64,24 @@ if [ -n "$(getcap /usr/bin/tarnwick-watch)" ]; then
   [ "$status" -eq 2 ] && grep -q 'ICMP' "$home/out" ||
     { cat "$home/out" >&2; echo "no ICMP socket: exit $status, not 2" >&2; exit 1; }
 fi
+
+step "tarnwick-watch --metrics serves through its module"
+setpriv --reuid=nobody --regid=nogroup --clear-groups --reset-env env HOME="$home" \
+  tarnwick-watch --metrics 127.0.0.1:0 /etc/tarnwick/example.ls2 >"$home/metrics" 2>&1 &
+watcher=$!
+url=""
+for _ in $(seq 100); do
+  url=$(grep -o 'http://127\.0\.0\.1:[0-9]*/metrics' "$home/metrics" || true)
+  [ -n "$url" ] && break
+  sleep 0.1
+done
+served=0
+[ -n "$url" ] && python3 -c 'import sys, urllib.request
+sys.exit(b"tarnwick_computer_up" not in urllib.request.urlopen(sys.argv[1], timeout=5).read())' \
+  "$url" && served=1
+kill -TERM "$watcher"
+wait "$watcher" || true
+[ "$served" -eq 1 ] || { cat "$home/metrics" >&2; echo "no metrics served at '$url'" >&2; exit 1; }
 
 step "systemd-analyze verify, desktop-file-validate, man"
 unit=/usr/lib/systemd/system/tarnwick-watch@.service

@@ -4,30 +4,23 @@
 #include <prometheus/exposer.h>
 
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
+
+#include "console/MetricsServer.h"
 
 namespace tarnwick {
 
-// The HTTP endpoint that serves /metrics in the Prometheus text format.
-class MetricsEndpoint {
+// The HTTP endpoint that serves /metrics in the Prometheus text format
+// (part of the metrics module).
+class MetricsEndpoint final : public MetricsServer {
  public:
-  // What --metrics takes: "PORT" (on 127.0.0.1) or "IPV4:PORT", the port 0
-  // (any free port) to 65535. The listening option for the server; none when
-  // the text is not one of these. Debian's build of the server has no IPv6.
-  static std::optional<std::string> ListeningAddress(std::string_view text);
-
   // Listens at once; throws std::runtime_error naming the cause when the
   // address cannot be bound (in use, not an address of this machine).
   MetricsEndpoint(const std::string& listeningAddress,
                   const std::shared_ptr<prometheus::Collectable>& collectable);
 
-  // The port it listens on (the chosen one for port 0).
-  int Port() const;
-  // Leaves the server to the end of the process instead of stopping it,
-  // which waits for its threads: for a process that is about to end.
-  void Abandon();
+  int Port() const override;
+  void Abandon() override;
 
  private:
   // Raises the soft limit of open descriptors to the hard one, so that the

@@ -21,7 +21,8 @@
 #include "console/MeteredAlerts.h"
 #include "console/MeteredLauncher.h"
 #include "console/MeteredNotifier.h"
-#include "console/MetricsEndpoint.h"
+#include "console/MetricsAddress.h"
+#include "console/MetricsModule.h"
 #include "console/OnceCheck.h"
 #include "console/StopSignals.h"
 #include "console/TerminalBeeper.h"
@@ -76,19 +77,26 @@ void AnnounceMetrics(const std::string& listeningAddress, int port) {
 // What the metrics need while the watch runs; all empty without --metrics.
 struct MetricsParts {
   std::shared_ptr<WatchMetrics> metrics;
-  std::unique_ptr<MetricsEndpoint> endpoint;
+  std::unique_ptr<MetricsServer> endpoint;
   std::unique_ptr<MeteredLauncher> launcher;
 };
 
-// Starts serving; false, with the reason told, when the address cannot be bound.
+// Starts serving; false, with the reason told, when the metrics module
+// cannot be loaded or the address cannot be bound.
 bool StartMetrics(const std::string& listeningAddress, ConsoleRows& rows, UserPrompt& prompt,
                   MetricsParts& parts) {
   parts.metrics = std::make_shared<WatchMetrics>(rows.Snapshot(), std::time(nullptr));
+  std::string moduleFailure;
   try {
-    parts.endpoint = std::make_unique<MetricsEndpoint>(listeningAddress, parts.metrics);
+    parts.endpoint = MetricsModule::Start(listeningAddress, parts.metrics, moduleFailure);
   } catch (const std::runtime_error&) {
     // The server's own text ("null context ...") would tell the user nothing.
     prompt.Show(Text(Msg::MetricsListenFailed) + listeningAddress, Text(Msg::CaptionError),
+                PromptIcon::Error);
+    return false;
+  }
+  if (!parts.endpoint) {
+    prompt.Show(Text(Msg::MetricsModuleMissing) + moduleFailure, Text(Msg::CaptionError),
                 PromptIcon::Error);
     return false;
   }
@@ -166,7 +174,7 @@ int main(int argc, char** argv) {
   if (arguments.mode == WatchOptions::Mode::Once) return OnceCheck().Run(arguments.listFile);
   std::optional<std::string> metricsAddress;
   if (arguments.metrics) {
-    metricsAddress = MetricsEndpoint::ListeningAddress(*arguments.metrics);
+    metricsAddress = MetricsListeningAddress(*arguments.metrics);
     if (!metricsAddress) {
       ConsolePrompt().Show(Text(Msg::MetricsAddressInvalid) + Cp932FromUtf8(*arguments.metrics),
                            Text(Msg::CaptionError), PromptIcon::Error);

@@ -135,6 +135,7 @@ constexpr Entry kCatalogue[] = {
      "--metrics には「ポート」か「IPv4アドレス:ポート」を数字で指定してください: "},
     {Msg::MetricsListenFailed,
      "メトリクスを公開できません。使用中のポートか、このコンピュータのアドレスではありません: "},
+    {Msg::MetricsModuleMissing, "メトリクスを公開するモジュールを読み込めません: "},
     {Msg::MetricsServing, "メトリクスを公開しています: "},
 
     // Command lines

@@ -98,6 +98,7 @@ enum class Msg {
   WatchUsage,
   MetricsAddressInvalid,
   MetricsListenFailed,
+  MetricsModuleMissing,
   MetricsServing,
 
   // Command lines of both programs (each text in Japanese, then in English)

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
@@ -74,11 +75,16 @@ TEST_F(MetricsProcessTest, BadMetricsAddressesEndWithAClearErrorBeforeAnyWatch) 
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"localhost:9561", "--metrics"},
       {"127.0.0.1:99999", "--metrics"},
-      {"127.0.0.1:" + std::to_string(taken.port()), "メトリクスを公開できません"}};
-  for (const auto& [address, message] : cases) {
+      {"127.0.0.1:" + std::to_string(taken.port()), "メトリクスを公開できません"},
+      {"127.0.0.1:0 without its module", "tarnwick-metrics.so"}};
+  for (auto [address, message] : cases) {
     TempDir runDir;
     WatchProcess run(runDir, TARNWICK_WATCH_PATH,
                      {"TARNWICK_REGISTRY=" + dir.File("registry.reg")});
+    if (address.ends_with(" without its module")) {
+      address.erase(address.find(' '));
+      std::filesystem::remove(runDir.File("tarnwick-metrics.so"));
+    }
     ASSERT_TRUE(run.Start({"--metrics", address, dir.File("list.ls2")}));
     EXPECT_EQ(run.Exited(10s), std::optional<int>(1)) << address;
     EXPECT_NE(run.Stderr().find(message), std::string::npos) << address << run.Stderr();

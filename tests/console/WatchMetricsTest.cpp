@@ -14,6 +14,7 @@
 #include "console/MeteredAlertChannels.h"
 #include "console/MeteredAlerts.h"
 #include "console/MeteredLauncher.h"
+#include "console/MetricsAddress.h"
 #include "console/MetricsEndpoint.h"
 #include "console/TerminalBeeper.h"
 #include "engine/AlertDispatcher.h"
@@ -66,7 +67,7 @@ TEST(MetricsAddressTest, TakesNumericAddressesAndPortsOnly) {
                                                                   {"::1:9561", ""},
                                                                   {"[127.0.0.1]:9561", ""}};
   for (const auto& [given, listening] : cases) {
-    EXPECT_EQ(MetricsEndpoint::ListeningAddress(given).value_or(""), listening) << given;
+    EXPECT_EQ(MetricsListeningAddress(given).value_or(""), listening) << given;
   }
 }
 
