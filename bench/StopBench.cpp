@@ -86,7 +86,7 @@ std::string Row(const std::string& service, int port, bool byMail = false) {
 double OneRun(const Phase& phase) {
   TempDir dir;
   const std::string watcher = dir.File("tarnwick-watch");
-  std::filesystem::copy_file(TARNWICK_WATCH_PATH, watcher);
+  test::WatchProcess::CopyInto(dir, TARNWICK_WATCH_PATH);
   TempDir::WriteFile(dir.File("registry.reg"), phase.registry);
   TempDir::WriteFile(dir.File("list.ls2"), "ZNRQ\r\n" + phase.list);
 

@@ -58,8 +58,11 @@ std::string QuotedRegistryText(const std::string& ascii) {
 WatchProcess::WatchProcess(const TempDir& dir, const std::string& executable,
                            std::vector<std::string> environment)
     : dir_(dir), environment_(std::move(environment)) {
+  CopyInto(dir, executable);
+}
+
+void WatchProcess::CopyInto(const TempDir& dir, const std::string& executable) {
   std::filesystem::copy_file(executable, dir.File("tarnwick-watch"));
-  // The metrics module goes where the watcher looks for it first: beside it.
   const auto module = std::filesystem::path(executable).parent_path() / "tarnwick-metrics.so";
   if (std::filesystem::exists(module)) {
     std::filesystem::copy_file(module, dir.File("tarnwick-metrics.so"));

@@ -28,6 +28,10 @@ class WatchProcess {
   WatchProcess(const WatchProcess&) = delete;
   WatchProcess& operator=(const WatchProcess&) = delete;
 
+  // Copies `executable` into `dir` as tarnwick-watch, with the metrics
+  // module beside it when it has one (where the watcher looks first).
+  static void CopyInto(const TempDir& dir, const std::string& executable);
+
   // False (with the reason in stderr of the test) when it could not start.
   // A `launcher` (e.g. {"timeout", "-s", "TERM", "2"}, looked up in PATH)
   // runs the watcher as its child; Exited then gives the launcher's code.
