@@ -1,9 +1,5 @@
 #include "platform/IcmpEcho.h"
 
-// clang-format off
-#include <time.h>  // linux/errqueue.h needs timespec declared first
-#include <linux/errqueue.h>
-// clang-format on
 #include <linux/filter.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
@@ -136,30 +132,10 @@ std::optional<IcmpStatus> ReadPacket(int fd, IcmpSocketKind kind, const IcmpRepl
 }
 
 std::optional<IcmpStatus> ReadQueuedError(int fd, const IcmpReplyParser& parser) {
-  std::array<std::uint8_t, kReceiveBufferSize> quoted;
-  alignas(cmsghdr) std::array<char, 512> control;
-  sockaddr_in original{};
-  iovec part{quoted.data(), quoted.size()};
-  msghdr message{};
-  message.msg_name = &original;
-  message.msg_namelen = sizeof original;
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  message.msg_control = control.data();
-  message.msg_controllen = control.size();
-  const ssize_t received = ::recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
-  if (received < 0) {
-    // A pending error without a queue entry would keep poll reporting it.
-    int pending = 0;
-    socklen_t length = sizeof pending;
-    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length);
-    return std::nullopt;
-  }
-  const auto error = FindExtendedError(message);
-  if (!error || error->ee_origin != SO_EE_ORIGIN_ICMP) return std::nullopt;
+  const QueuedError error = TakeQueuedError(fd);
+  if (error.kind != QueuedError::Kind::Icmp) return std::nullopt;
   return StatusOfVerdict(
-      parser.ClassifyQueuedError(std::span(quoted.data(), static_cast<std::size_t>(received)),
-                                 original.sin_addr.s_addr, error->ee_type, error->ee_code));
+      parser.ClassifyQueuedError(error.request(), error.destination, error.type, error.code));
 }
 
 IcmpStatus AwaitAnswer(int fd, IcmpSocketKind kind, const IcmpReplyParser& parser,

@@ -1,9 +1,5 @@
 #include "platform/IcmpSocket.h"
 
-// clang-format off
-#include <time.h>  // linux/errqueue.h needs timespec declared first
-#include <linux/errqueue.h>
-// clang-format on
 #include <linux/filter.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
@@ -201,32 +197,12 @@ IcmpSocket::Read IcmpSocket::ReadReply(IcmpAnswer& answer) {
 }
 
 IcmpSocket::Read IcmpSocket::ReadError(IcmpAnswer& answer) {
-  std::array<std::uint8_t, kReceiveBufferSize> quoted;
-  alignas(cmsghdr) std::array<char, 512> control;
-  sockaddr_in original{};
-  iovec part{quoted.data(), quoted.size()};
-  msghdr message{};
-  message.msg_name = &original;
-  message.msg_namelen = sizeof original;
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  message.msg_control = control.data();
-  message.msg_controllen = control.size();
-  const ssize_t received = ::recvmsg(fd_.get(), &message, MSG_ERRQUEUE | MSG_DONTWAIT);
-  if (received < 0) {
-    // A pending error without a queue entry would keep poll reporting it.
-    int pending = 0;
-    socklen_t length = sizeof pending;
-    ::getsockopt(fd_.get(), SOL_SOCKET, SO_ERROR, &pending, &length);
-    return Read::Empty;
-  }
-  const auto error = FindExtendedError(message);
-  if (!error || error->ee_origin != SO_EE_ORIGIN_ICMP ||
-      !IcmpReplyParser::IsErrorType(error->ee_type)) {
+  const QueuedError error = TakeQueuedError(fd_.get());
+  if (error.kind == QueuedError::Kind::None) return Read::Empty;
+  if (error.kind != QueuedError::Kind::Icmp || !IcmpReplyParser::IsErrorType(error.type)) {
     return Read::Skipped;
   }
-  const std::span request(quoted.data(),
-                          std::min(static_cast<std::size_t>(received), quoted.size()));
+  const std::span request = error.request();
   // A raw socket hears errors about every ping of the host: only ours count.
   if (request.size() < kHeaderSize || request[0] != IcmpReplyParser::kEchoRequest ||
       Read16(request, 4) != identifier_) {
@@ -235,8 +211,8 @@ IcmpSocket::Read IcmpSocket::ReadError(IcmpAnswer& answer) {
   answer.sequence = Read16(request, 6);
   answer.tokenQuoted = request.size() >= kRequestSize;
   answer.token = answer.tokenQuoted ? Read64(request, kHeaderSize) : 0;
-  answer.peer = original.sin_addr.s_addr;
-  answer.status = StatusOfIcmpError(error->ee_type, error->ee_code);
+  answer.peer = error.destination;
+  answer.status = StatusOfIcmpError(error.type, error.code);
   if (answer.tokenQuoted && answer.sequence != SequenceOf(answer.token)) return Read::Skipped;
   return Read::Answer;
 }

@@ -2,9 +2,9 @@
 
 #include <netinet/in.h>
 
-#include <array>
-#include <cstdint>
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace tarnwick {
 
@@ -18,6 +18,9 @@ void DiscardQueuedPackets(int fd) {
   }
 }
 
+namespace {
+
+// The error-queue entry among a received message's control data.
 std::optional<sock_extended_err> FindExtendedError(msghdr& message) {
   for (cmsghdr* control = CMSG_FIRSTHDR(&message); control != nullptr;
        control = CMSG_NXTHDR(&message, control)) {
@@ -28,6 +31,39 @@ std::optional<sock_extended_err> FindExtendedError(msghdr& message) {
     return error;
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+QueuedError TakeQueuedError(int fd) {
+  QueuedError taken;
+  alignas(cmsghdr) std::array<char, 512> control;
+  sockaddr_in original{};
+  iovec part{taken.quoted.data(), taken.quoted.size()};
+  msghdr message{};
+  message.msg_name = &original;
+  message.msg_namelen = sizeof original;
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control.data();
+  message.msg_controllen = control.size();
+  const ssize_t received = ::recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+  if (received < 0) {
+    // A pending error without a queue entry would keep poll reporting it.
+    int pending = 0;
+    socklen_t length = sizeof pending;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length);
+    return taken;
+  }
+  const auto error = FindExtendedError(message);
+  taken.kind = error && error->ee_origin == SO_EE_ORIGIN_ICMP ? QueuedError::Kind::Icmp
+                                                              : QueuedError::Kind::Other;
+  if (!error) return taken;
+  taken.quotedSize = std::min(static_cast<std::size_t>(received), taken.quoted.size());
+  taken.destination = original.sin_addr.s_addr;
+  taken.type = error->ee_type;
+  taken.code = error->ee_code;
+  return taken;
 }
 
 }  // namespace tarnwick
