@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <stdexcept>
+
 #include "platform/ProgramDirectory.h"
 
 namespace tarnwick {
@@ -42,7 +44,9 @@ std::unique_ptr<MetricsServer> MetricsModule::Start(
     failure = loadFailure;
     return nullptr;
   }
-  return std::unique_ptr<MetricsServer>(serve(listeningAddress, collectable));
+  std::unique_ptr<MetricsServer> server(serve(listeningAddress, collectable));
+  if (!server) throw std::runtime_error("cannot listen on " + listeningAddress);
+  return server;
 }
 
 }  // namespace tarnwick

@@ -17,9 +17,11 @@ namespace tarnwick {
 // millisecond of loading.
 class MetricsModule {
  public:
-  // The module's entry point (C linkage, so that dlsym finds it by name).
-  using Serve = MetricsServer* (*)(const std::string& listeningAddress,
-                                   const std::shared_ptr<prometheus::Collectable>& collectable);
+  // The module's entry point (C linkage, so that dlsym finds it by name);
+  // null when the address cannot be bound.
+  using Serve =
+      MetricsServer* (*)(const std::string& listeningAddress,
+                         const std::shared_ptr<prometheus::Collectable>& collectable) noexcept;
 
   // Where the module is looked for: beside the watcher's executable (a
   // build tree), then in the program's private library folder as installed
