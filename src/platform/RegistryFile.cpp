@@ -154,7 +154,22 @@ bool RegistryFile::CacheStillCurrent() const {
          Signature::Of(info) == cacheSignature_;
 }
 
+RegistryFile::ReadBatch::ReadBatch(RegistryFile& file) : file_(file) {
+  ++file_.batchDepth_;
+}
+
+RegistryFile::ReadBatch::~ReadBatch() {
+  if (--file_.batchDepth_ == 0) file_.batchRefresh_.reset();
+}
+
 long RegistryFile::Refresh() {
+  if (batchRefresh_) return *batchRefresh_;
+  const long result = RefreshFromFile();
+  if (batchDepth_ > 0) batchRefresh_ = result;
+  return result;
+}
+
+long RegistryFile::RefreshFromFile() {
   if (CacheStillCurrent()) return kErrorSuccess;
   UniqueFd fd = OpenForReading(path_);
   if (!fd.valid()) {
@@ -271,6 +286,7 @@ long RegistryFile::Modify(Change change) {
   if (!change(document)) return kErrorSuccess;
 
   cacheValid_ = false;
+  batchRefresh_.reset();
   RemoveStaleTemporaries();
   return WriteAtomically(document.Serialize());
 }

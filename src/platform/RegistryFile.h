@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -101,6 +102,22 @@ class RegistryFile {
   // 6 when the key is not open.
   long CloseKey(RegistryKey& key);
 
+  // While one lives, every read sees the file as the first read in it found
+  // it, looked at once: for values that belong together, such as the
+  // settings read at start-up, which would otherwise cost a stat each and
+  // could mix two versions of a file replaced meanwhile. A change made
+  // through this object still shows at once.
+  class ReadBatch {
+   public:
+    explicit ReadBatch(RegistryFile& file);
+    ~ReadBatch();
+    ReadBatch(const ReadBatch&) = delete;
+    ReadBatch& operator=(const ReadBatch&) = delete;
+
+   private:
+    RegistryFile& file_;
+  };
+
  private:
   // What identifies one version of the file, to know when to read it again.
   struct Signature {
@@ -113,7 +130,9 @@ class RegistryFile {
     static Signature Of(const struct stat& info);
   };
 
+  // The cache brought up to date, unless a batch has already looked.
   long Refresh();
+  long RefreshFromFile();
   // Whether the file read last is still there unchanged: one stat, where
   // reading it again takes an open and several calls.
   bool CacheStillCurrent() const;
@@ -129,6 +148,9 @@ class RegistryFile {
   RegistryDocument cache_;
   Signature cacheSignature_;
   bool cacheValid_ = false;
+  int batchDepth_ = 0;
+  // Within a batch, the result of its first look at the file, if taken.
+  std::optional<long> batchRefresh_;
 };
 
 }  // namespace tarnwick

@@ -325,6 +325,7 @@ std::string BadRegistryPath(const std::string& path) {
 
 SettingsLoadOutcome LoadSettings(AppSettings& settings, RegistryFile& registry) {
   const RegistryInspection seen = registry.Inspect();
+  const RegistryFile::ReadBatch oneVersion(registry);
   for (const Field& field : kFields) {
     std::string buffer;
     if (field.number != nullptr) {

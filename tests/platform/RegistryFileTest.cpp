@@ -146,6 +146,18 @@ TEST_F(RegistryFileTest, KeepsWhatItDoesNotOwnAndSeesOtherWriters) {
   ASSERT_TRUE(Get(registry, "MailTo"));
   ASSERT_EQ(Set(other, "MailTo", kRegSz, std::string("c@d\0", 4)), kErrorSuccess);
   EXPECT_EQ(Get(registry, "MailTo")->data, std::string("c@d\0", 4));
+
+  // Within a read batch the file stays the version first seen, except for
+  // this object's own changes; the next read after it sees the other writer.
+  {
+    const RegistryFile::ReadBatch batch(registry);
+    ASSERT_TRUE(Get(registry, "MailTo"));
+    ASSERT_EQ(Set(other, "MailTo", kRegSz, std::string("e@f\0", 4)), kErrorSuccess);
+    EXPECT_EQ(Get(registry, "MailTo")->data, std::string("c@d\0", 4));
+    ASSERT_EQ(Set(registry, "MailFrom", kRegSz, std::string("g@h\0", 4)), kErrorSuccess);
+    EXPECT_EQ(Get(registry, "MailFrom")->data, std::string("g@h\0", 4));
+  }
+  EXPECT_EQ(Get(registry, "MailTo")->data, std::string("e@f\0", 4));
 }
 
 TEST_F(RegistryFileTest, TheLocationComesFromTheEnvironment) {
