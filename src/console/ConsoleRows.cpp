@@ -7,6 +7,17 @@
 #include "platform/Messages.h"
 
 namespace tarnwick {
+namespace {
+
+// The settled statuses are catalogue texts, whose UTF-8 is at hand.
+std::string StatusInUtf8(std::string_view cp932) {
+  for (const Msg status : {Msg::StatusUp, Msg::StatusDown, Msg::StatusUnknown}) {
+    if (cp932 == Text(status)) return std::string(Utf8Text(status));
+  }
+  return Utf8FromCp932(cp932);
+}
+
+}  // namespace
 
 void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
   const RowState state = field == Field::Status ? ReadState(row) : RowState::Other;
@@ -20,7 +31,7 @@ void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
   line += " (";
   line += Utf8FromCp932(ReadField(row, Field::IpAddress));
   line += ") ";
-  line += Utf8FromCp932(text);
+  line += StatusInUtf8(text);
   line += '\n';
   std::fputs(line.c_str(), out_);
   std::fflush(out_);
@@ -48,7 +59,7 @@ const std::string& ConsoleRows::TimePrefix() {
 void ConsoleRows::PrintClosingLine() {
   std::lock_guard lock(mutex_);
   std::string line = TimePrefix();
-  line += Utf8FromCp932(Text(Msg::ConsoleWatchClosed));
+  line += Utf8Text(Msg::ConsoleWatchClosed);
   line += '\n';
   std::fputs(line.c_str(), out_);
   std::fflush(out_);

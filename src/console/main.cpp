@@ -70,7 +70,7 @@ bool WaitForTheEnd(StopSignals& signals, const StopEvent& ended) {
 void AnnounceMetrics(const std::string& listeningAddress, int port) {
   const std::string host = listeningAddress.substr(0, listeningAddress.rfind(':'));
   const std::string url = "http://" + host + ":" + std::to_string(port) + "/metrics";
-  std::printf("%s%s\n", Utf8FromCp932(Text(Msg::MetricsServing)).c_str(), url.c_str());
+  std::printf("%s%s\n", std::string(Utf8Text(Msg::MetricsServing)).c_str(), url.c_str());
   std::fflush(stdout);
 }
 

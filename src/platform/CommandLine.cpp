@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/CodePage.h"
-
 namespace tarnwick {
 namespace {
 
@@ -16,7 +14,7 @@ void Print(std::FILE* stream, const std::string& text) {
 }  // namespace
 
 std::string TerminalText(Msg japanese, Msg english) {
-  return Utf8FromCp932(Text(CommandLine::JapaneseTerminal() ? japanese : english));
+  return std::string(Utf8Text(CommandLine::JapaneseTerminal() ? japanese : english));
 }
 
 CommandLine::CommandLine(std::string_view program, int argc, const char* const* argv,

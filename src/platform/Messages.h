@@ -249,6 +249,10 @@ enum class Msg {
 // The text in CP932.
 const std::string& Text(Msg id);
 
+// The text as written, in UTF-8: for output that is UTF-8 anyway (the
+// console), with no conversion.
+std::string_view Utf8Text(Msg id);
+
 // The text with %1, %2, ... replaced by `arguments` (CP932); the arguments
 // are not scanned again, so a '%' in a path stays as it is.
 std::string FormatText(Msg id, std::initializer_list<std::string_view> arguments);

@@ -51,6 +51,11 @@ TEST(Messages, CatalogueTextsAreCp932) {
   EXPECT_EQ(Text(Msg::StatusUp), "\x81\x9B");
   EXPECT_EQ(Utf8FromCp932(Text(Msg::CaptionRegistryA01)), "注意 A01");
   EXPECT_EQ(Utf8FromCp932(Text(Msg::RegistryAccessFailed)), "ﾚｼﾞｽﾄﾘにｱｸｾｽできませんでした。");
+  // The build's encoding of every text reads back as the text written.
+  for (int id = 0; id < static_cast<int>(Msg::Count); ++id) {
+    const auto msg = static_cast<Msg>(id);
+    EXPECT_EQ(Utf8FromCp932(Text(msg)), Utf8Text(msg)) << "message " << id;
+  }
 }
 
 }  // namespace
