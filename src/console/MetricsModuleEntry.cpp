@@ -9,8 +9,8 @@
 #include "console/MetricsModule.h"
 
 // Null when the endpoint cannot listen. No exception leaves the module: the
-// watcher may carry a C++ runtime of its own, and an exception is only
-// caught reliably by the runtime that threw it.
+// watcher may carry a C++ runtime and unwinder of its own, and an exception
+// is only caught reliably by the runtime that threw it.
 extern "C" tarnwick::MetricsServer* tarnwick_metrics_serve(
     const std::string& listeningAddress,
     const std::shared_ptr<prometheus::Collectable>& collectable) noexcept {

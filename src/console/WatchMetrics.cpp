@@ -1,6 +1,7 @@
 #include "console/WatchMetrics.h"
 
 #include <cstdio>
+#include <new>
 #include <utility>
 
 #include "platform/CodePage.h"
@@ -174,6 +175,14 @@ WatchMetrics::RowCopy WatchMetrics::CopyRow(const RowFigures& figures) const {
 }
 
 std::vector<MetricFamily> WatchMetrics::Collect() const {
+  try {
+    return CollectFamilies();
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+std::vector<MetricFamily> WatchMetrics::CollectFamilies() const {
   std::vector<MetricFamily> families;
   MetricFamily up = Family("tarnwick_computer_up",
                            "1 when the computer answered its last check, 0 when it did not; "

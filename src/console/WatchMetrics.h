@@ -48,9 +48,13 @@ class WatchMetrics final : public prometheus::Collectable, public WatchObserver 
   void PassStarted() override;
   void PassEnded() override;
 
+  // Called on the metrics module's threads. Nothing is thrown back into
+  // them (the module has a C++ runtime of its own): a scrape that finds no
+  // memory gets no figures.
   std::vector<prometheus::MetricFamily> Collect() const override;
 
  private:
+  std::vector<prometheus::MetricFamily> CollectFamilies() const;
   // Unknown until the first settled status of the watch.
   enum class State { Unknown, Up, Down };
 
