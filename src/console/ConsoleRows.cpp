@@ -33,8 +33,7 @@ void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
   line += ") ";
   line += StatusInUtf8(text);
   line += '\n';
-  std::fputs(line.c_str(), out_);
-  std::fflush(out_);
+  Print(line);
 }
 
 bool ConsoleRows::ShowStatus(int row, std::string_view text) {
@@ -45,6 +44,11 @@ bool ConsoleRows::ShowStatus(int row, std::string_view text) {
   if (shown == text) return false;
   shown.assign(text);
   return true;
+}
+
+void ConsoleRows::Print(const std::string& line) {
+  std::fputs(line.c_str(), out_);
+  if (flushEachLine_) std::fflush(out_);
 }
 
 const std::string& ConsoleRows::TimePrefix() {
@@ -61,8 +65,7 @@ void ConsoleRows::PrintClosingLine() {
   std::string line = TimePrefix();
   line += Utf8Text(Msg::ConsoleWatchClosed);
   line += '\n';
-  std::fputs(line.c_str(), out_);
-  std::fflush(out_);
+  Print(line);
 }
 
 }  // namespace tarnwick

@@ -17,7 +17,14 @@ namespace tarnwick {
 // the metrics.
 class ConsoleRows final : public MemoryRows {
  public:
-  explicit ConsoleRows(std::FILE* out) : out_(out) {}
+  // How the lines reach the stream. A watch flushes each one, so that the
+  // journal has a change as soon as it is decided. A single pass leaves
+  // them to the stream's own buffering (a line at a time on a terminal, a
+  // few large writes into a pipe or file), as one-shot commands do.
+  enum class Flush { EachLine, ByStream };
+
+  explicit ConsoleRows(std::FILE* out, Flush flush = Flush::EachLine)
+      : out_(out), flushEachLine_(flush == Flush::EachLine) {}
 
   // Every later write is also told to `metrics` (none when null).
   void SetMetrics(WatchMetrics* metrics) { metrics_ = metrics; }
@@ -34,7 +41,11 @@ class ConsoleRows final : public MemoryRows {
   // "date time " of now, formatted once a second. Under the lock.
   const std::string& TimePrefix();
 
+  // Under the lock.
+  void Print(const std::string& line);
+
   std::FILE* out_;
+  bool flushEachLine_;
   WatchMetrics* metrics_ = nullptr;
   std::mutex mutex_;
   std::vector<std::string> shownStatus_;  // by row

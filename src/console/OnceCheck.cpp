@@ -18,7 +18,6 @@
 #include "engine/Prober.h"
 #include "engine/WatchStart.h"
 #include "engine/WatchState.h"
-#include "platform/IcmpEcho.h"
 #include "platform/Messages.h"
 #include "platform/ProgramDirectory.h"
 #include "platform/RegistryFile.h"
@@ -52,11 +51,11 @@ int PrintUnsettledAndJudge(ConsoleRows& rows) {
 }
 
 // A ping that cannot be sent is not a computer that is down: say so instead.
-bool CanProbe(const std::vector<ComputerEntry>& rows, UserPrompt& prompt) {
+bool CanProbe(const std::vector<ComputerEntry>& rows, const Prober& prober, UserPrompt& prompt) {
   const bool anyPing = std::any_of(rows.begin(), rows.end(), [](const ComputerEntry& row) {
     return row.Method() == CheckMethod::Ping;
   });
-  if (!anyPing || IcmpEcho::Available()) return true;
+  if (!anyPing || prober.PingAvailable()) return true;
   prompt.Show(Text(Msg::OnceNoIcmpSocket), Text(Msg::CaptionError), PromptIcon::Error);
   return false;
 }
@@ -71,12 +70,13 @@ int OnceCheck::Run(const std::string& listFile) {
   LoadConsoleSettings(settings, registry, prompt);
 
   ListReadResult list = ReadListFile(listFile, prompt);
-  if (!list.ok() || !CanProbe(list.rows, prompt)) return kNotChecked;
+  Prober prober({.stopFd = WatchStopEvent().fd()});
+  if (!list.ok() || !CanProbe(list.rows, prober, prompt)) return kNotChecked;
   // Reset before the rows print anything: only the settled states show.
   MemoryRows staging;
   staging.ReplaceAll(std::move(list.rows));
   if (!PrepareRowsForWatch(staging, prompt)) return kNotChecked;
-  ConsoleRows rows(out_);
+  ConsoleRows rows(out_, ConsoleRows::Flush::ByStream);
   rows.TakeRowsOf(staging);
 
   Notifier notifier(settings);
@@ -85,7 +85,6 @@ int OnceCheck::Run(const std::string& listFile) {
   SystemClock clock;
   ThreadSleeper sleeper;
   OnePassObserver observer;
-  Prober prober({.stopFd = WatchStopEvent().fd()});
   CCheckThread thread(
       CheckCycleServices{settings, rows, notifier, channels, prompt, beeper, clock, sleeper,
                          RunningLogFolder(), &observer, &prober},
@@ -99,7 +98,9 @@ int OnceCheck::Run(const std::string& listFile) {
   WaitForTheEnd(signals, ended);
   thread.Join();
   if (!observer.passEnded()) return kNotChecked;
-  return PrintUnsettledAndJudge(rows);
+  const int judged = PrintUnsettledAndJudge(rows);
+  std::fflush(out_);
+  return judged;
 }
 
 }  // namespace tarnwick
