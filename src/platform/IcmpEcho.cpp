@@ -19,6 +19,7 @@
 #include "platform/IcmpReplyParser.h"
 #include "platform/IcmpSocketSupport.h"
 #include "platform/InetAddress.h"
+#include "platform/KernelRandom.h"
 #include "platform/StopEvent.h"
 
 namespace tarnwick {
@@ -32,8 +33,7 @@ constexpr int kTimeToLive = 255;
 constexpr std::size_t kReceiveBufferSize = 4096;
 
 std::uint32_t RandomSeed() {
-  std::random_device device;
-  return device();
+  return static_cast<std::uint32_t>(KernelRandom64());
 }
 
 // Sequence numbers are drawn from one counter for the whole process, so that

@@ -12,13 +12,13 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
-#include <random>
 #include <span>
 
 #include "platform/IcmpErrorStatus.h"
 #include "platform/IcmpReplyParser.h"
 #include "platform/IcmpSocketSupport.h"
 #include "platform/InetAddress.h"
+#include "platform/KernelRandom.h"
 
 namespace tarnwick {
 namespace {
@@ -48,8 +48,7 @@ std::uint64_t Read64(std::span<const std::uint8_t> bytes, std::size_t at) {
 }
 
 std::uint64_t RandomToken() {
-  std::random_device device;
-  return (static_cast<std::uint64_t>(device()) << 32) | device();
+  return KernelRandom64();
 }
 
 // Lets through only echo replies that carry `identifier`: a raw socket
@@ -146,8 +145,7 @@ bool IcmpSocket::Configure() {
     identifier_ = *identifier;
     return true;
   }
-  std::random_device device;
-  identifier_ = static_cast<std::uint16_t>(device());
+  identifier_ = static_cast<std::uint16_t>(KernelRandom64());
   icmp_filter types{};
   types.data = ~(1u << IcmpReplyParser::kEchoReply);
   if (::setsockopt(fd, SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0) return false;
