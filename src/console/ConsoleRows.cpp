@@ -51,13 +51,8 @@ void ConsoleRows::Print(const std::string& line) {
   if (flushEachLine_) std::fflush(out_);
 }
 
-const std::string& ConsoleRows::TimePrefix() {
-  const std::time_t now = std::time(nullptr);
-  if (now != prefixTime_ || timePrefix_.empty()) {
-    prefixTime_ = now;
-    timePrefix_ = FormatLocalTime(now) + ' ';
-  }
-  return timePrefix_;
+std::string ConsoleRows::TimePrefix() {
+  return FormatLocalTime(std::time(nullptr)) + ' ';
 }
 
 void ConsoleRows::PrintClosingLine() {

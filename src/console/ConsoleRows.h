@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdio>
-#include <ctime>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -38,8 +37,8 @@ class ConsoleRows final : public MemoryRows {
   // Whether `text` differs from the row's status printed last; it is then
   // the one printed last. Under the lock.
   bool ShowStatus(int row, std::string_view text);
-  // "date time " of now, formatted once a second. Under the lock.
-  const std::string& TimePrefix();
+  // "date time " of now.
+  static std::string TimePrefix();
 
   // Under the lock.
   void Print(const std::string& line);
@@ -49,8 +48,6 @@ class ConsoleRows final : public MemoryRows {
   WatchMetrics* metrics_ = nullptr;
   std::mutex mutex_;
   std::vector<std::string> shownStatus_;  // by row
-  std::time_t prefixTime_ = 0;
-  std::string timePrefix_;
 };
 
 }  // namespace tarnwick

@@ -234,7 +234,7 @@ CCheckThread::Outcome CCheckThread::RunAttempts(int row, std::size_t index, Comp
     entry[Field::ComputerName] = std::string(CutToReadLimit(Field::ComputerName, name));
     services_.rows.WriteField(row, Field::ComputerName, entry[Field::ComputerName]);
   }
-  log_.WriteLine(RowLogLine(entry));
+  if (log_.Writing()) log_.WriteLine(RowLogLine(entry));
 
   bool answered = false;
   std::string checkTime;

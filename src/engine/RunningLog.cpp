@@ -53,7 +53,7 @@ void RunningLog::ReportFailure(int error) {
 }
 
 bool RunningLog::WriteLine(std::string_view text) {
-  if (settings_.RunningLog == 0 || !file_) return false;
+  if (!Writing()) return false;
   std::string line = FormatLocalTime(clock_.Now());
   line += " : ";
   line += text;

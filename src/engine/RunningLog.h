@@ -36,6 +36,9 @@ class RunningLog {
 
   // False, and nothing written, when the log is off or no file is open.
   bool WriteLine(std::string_view text);
+  // Whether WriteLine would write: a line that costs work to build need not
+  // be built otherwise.
+  bool Writing() const { return settings_.RunningLog != 0 && file_ != nullptr; }
 
   const std::string& openName() const { return openName_; }
 
