@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/Notifier.h"
+#include "platform/AdaptiveMutex.h"
 
 namespace tarnwick {
 
@@ -73,8 +74,9 @@ class ProbeRecords {
     enum class Claim { None, Probe, Pause } claim = Claim::None;
   };
 
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  // Both threads take it for every row: see AdaptiveMutex.
+  AdaptiveMutex mutex_;
+  std::condition_variable_any changed_;
   std::vector<RowRecord> rows_;
 };
 
