@@ -6,6 +6,9 @@
 namespace tarnwick {
 namespace {
 
+// Rows copied at most at once: the prober waits for the lock meanwhile.
+constexpr std::size_t kEndedRowsAtOnce = 128;
+
 std::string SystemLookUp(std::string_view address) {
   const std::uint32_t host = InetAddr(address);
   std::optional<std::string> name;
@@ -55,6 +58,8 @@ void ProbePass::Cancel() {
 }
 
 void ProbePass::EnsureProbed(std::size_t index) {
+  // A row whose probing has ended needs nothing more.
+  if (EndedAttempts(index)) return;
   prober_.Reprobe(job_, index);
 }
 
@@ -70,11 +75,41 @@ std::string ProbePass::AwaitName(std::size_t index) {
 }
 
 std::optional<std::time_t> ProbePass::AwaitAttemptStart(std::size_t index, long long attempt) {
+  if (const auto ended = EndedAttempts(index)) {
+    const auto at = static_cast<std::size_t>(attempt - 1);
+    if (at >= ended->size()) return std::nullopt;
+    return (*ended)[at].startedAt;
+  }
   return job_->records.AwaitAttemptStart(index, attempt);
 }
 
 ProbeResult ProbePass::AwaitAttemptResult(std::size_t index, long long attempt) {
+  if (const auto ended = EndedAttempts(index)) {
+    const auto at = static_cast<std::size_t>(attempt - 1);
+    // An attempt the row ended without: only a stop or a cancel does that.
+    if (at >= ended->size()) return ProbeResult::Interrupted;
+    return (*ended)[at].result.value_or(ProbeResult::Interrupted);
+  }
   return job_->records.AwaitAttemptResult(index, attempt);
+}
+
+std::optional<std::span<const ProbeRecords::Attempt>> ProbePass::EndedAttempts(std::size_t index) {
+  const auto held = [this](std::size_t row) {
+    return row >= ended_.first && row - ended_.first < ended_.ends.size();
+  };
+  if (!held(index)) {
+    if (foundOpen_ == index) return std::nullopt;
+    ended_.first = index;
+    ended_.attempts.clear();
+    ended_.ends.clear();
+    if (job_->records.CopyEndedRows(index, kEndedRowsAtOnce, ended_.attempts, ended_.ends) == 0) {
+      foundOpen_ = index;
+      return std::nullopt;
+    }
+  }
+  const std::size_t offset = index - ended_.first;
+  const std::size_t begin = offset == 0 ? 0 : ended_.ends[offset - 1];
+  return std::span(ended_.attempts).subspan(begin, ended_.ends[offset] - begin);
 }
 
 std::string ProbePass::FreshName(std::size_t index, const ComputerEntry& /*entry*/) {

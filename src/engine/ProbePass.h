@@ -3,6 +3,7 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,10 +66,24 @@ class ProbePass final : public RowAttempts {
   bool ShowsAttemptsItself() const override { return job_->options.attemptStarted != nullptr; }
 
  private:
+  // Rows whose probing had ended when the committing thread last looked,
+  // copied under one lock, so that their commits take no lock at all.
+  struct EndedRows {
+    std::size_t first = 0;
+    std::vector<ProbeRecords::Attempt> attempts;
+    std::vector<std::size_t> ends;  // by row, one past its last attempt
+  };
+
   void QueueLookups();
+  // Row `index`'s attempts once its probing has ended, from the copied rows
+  // (copied afresh from `index` on when they do not hold it); none while
+  // the row is still open. The committing thread's alone.
+  std::optional<std::span<const ProbeRecords::Attempt>> EndedAttempts(std::size_t index);
 
   Prober& prober_;
   std::shared_ptr<ProbeJob> job_;
+  EndedRows ended_;
+  std::optional<std::size_t> foundOpen_;  // the row last found still open
 };
 
 }  // namespace tarnwick

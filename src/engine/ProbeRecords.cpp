@@ -97,6 +97,20 @@ bool ProbeRecords::ClaimForPause(std::size_t index) {
   return !row.attempts.empty();
 }
 
+std::size_t ProbeRecords::CopyEndedRows(std::size_t first, std::size_t most,
+                                        std::vector<Attempt>& attempts,
+                                        std::vector<std::size_t>& ends) {
+  std::lock_guard lock(mutex_);
+  std::size_t copied = 0;
+  for (std::size_t index = first; index < rows_.size() && copied < most; ++index, ++copied) {
+    const RowRecord& row = rows_[index];
+    if (!row.ended || row.skipped) break;
+    attempts.insert(attempts.end(), row.attempts.begin(), row.attempts.end());
+    ends.push_back(attempts.size());
+  }
+  return copied;
+}
+
 std::optional<std::string> ProbeRecords::AwaitName(std::size_t index) {
   std::unique_lock lock(mutex_);
   const RowRecord& row = rows_.at(index);

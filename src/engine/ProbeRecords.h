@@ -53,6 +53,19 @@ class ProbeRecords {
   // True when one had started already.
   bool ClaimForPause(std::size_t index);
 
+  // One attempt as recorded: its start, and its result once it came.
+  struct Attempt {
+    std::time_t startedAt = 0;
+    std::optional<ProbeResult> result;
+  };
+  // The rows from `first` on whose probing has ended (not left unprobed by
+  // the pause), at most `most`, stopping at the first that has not: their
+  // attempts are appended to `attempts` and each row's end there to `ends`.
+  // For the committing thread, to take a run of finished rows under one lock
+  // instead of waiting on each; a row that has ended changes no more.
+  std::size_t CopyEndedRows(std::size_t first, std::size_t most, std::vector<Attempt>& attempts,
+                            std::vector<std::size_t>& ends);
+
   // The committing thread's side, as ParallelProbes offers it.
   // None when the look-up was skipped.
   std::optional<std::string> AwaitName(std::size_t index);
@@ -60,10 +73,6 @@ class ProbeRecords {
   ProbeResult AwaitAttemptResult(std::size_t index, long long attempt);
 
  private:
-  struct Attempt {
-    std::time_t startedAt = 0;
-    std::optional<ProbeResult> result;
-  };
   struct RowRecord {
     std::optional<std::string> name;
     std::exception_ptr nameFailure;
