@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "SilentHostsRig.h"
 #include "engine/CCheckThread.h"
 #include "engine/MemoryRows.h"
 #include "engine/WatchStart.h"
 #include "engine/WatchState.h"
-#include "support/NetNamespace.h"
 
 namespace tarnwick {
 namespace {
@@ -24,34 +24,8 @@ using bench::QuietBeeper;
 using bench::StopAtWaitSleeper;
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr int kHostsPerNamespace = 150;
-// Every tenth address ignores echo requests: 30 of 300.
-constexpr int kSilentEvery = 10;
-
-// Two namespaces whose routed networks are all their own addresses.
-class SilentHostsRig {
- public:
-  SilentHostsRig() {
-    for (test::NetNamespace* host : {&first_, &second_}) {
-      host->RunOrThrow({"ip", "addr", "add", host->routedAddress(1) + "/24", "dev", "lo"});
-      std::string silent;
-      for (int k = 1; k <= kHostsPerNamespace; ++k) {
-        addresses_.push_back(host->routedAddress(k));
-        if (k % kSilentEvery == 0) silent += (silent.empty() ? "" : ", ") + host->routedAddress(k);
-      }
-      host->AddNftRule("input", "ip daddr { " + silent + " } icmp type echo-request drop");
-    }
-  }
-  const std::vector<std::string>& addresses() const { return addresses_; }
-
- private:
-  test::NetNamespace first_;
-  test::NetNamespace second_;
-  std::vector<std::string> addresses_;
-};
-
-const SilentHostsRig& Rig() {
-  static const SilentHostsRig rig;
+const bench::SilentHostsRig& Rig() {
+  static const bench::SilentHostsRig rig;
   return rig;
 }
 

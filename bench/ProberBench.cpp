@@ -34,9 +34,9 @@
 
 #include "BenchSupport.h"
 #include "BlackboxExporter.h"
+#include "SilentHostsRig.h"
 #include "engine/ProbePass.h"
 #include "engine/Prober.h"
-#include "support/NetNamespace.h"
 #include "support/WatchProcess.h"
 
 extern char** environ;
@@ -69,29 +69,6 @@ std::vector<std::string> Addresses(int rows) {
     addresses.push_back(LoopbackAddress(i));
   return addresses;
 }
-
-// Two namespaces whose routed networks are all their own addresses, every
-// tenth of them dropping echo requests.
-class SilentHostsRig {
- public:
-  SilentHostsRig() {
-    for (test::NetNamespace* host : {&first_, &second_}) {
-      host->RunOrThrow({"ip", "addr", "add", host->routedAddress(1) + "/24", "dev", "lo"});
-      std::string silent;
-      for (int k = 1; k <= 150; ++k) {
-        addresses_.push_back(host->routedAddress(k));
-        if (k % 10 == 0) silent += (silent.empty() ? "" : ", ") + host->routedAddress(k);
-      }
-      host->AddNftRule("input", "ip daddr { " + silent + " } icmp type echo-request drop");
-    }
-  }
-  const std::vector<std::string>& addresses() const { return addresses_; }
-
- private:
-  test::NetNamespace first_;
-  test::NetNamespace second_;
-  std::vector<std::string> addresses_;
-};
 
 Cost ParallelPass(const std::vector<std::string>& addresses, int inFlight, int maxRetry = 1,
                   std::size_t expectedSilent = 0) {
@@ -235,7 +212,7 @@ int Run(int rounds) {
   }
   const std::vector<std::string> three = Addresses(300);
   cases["300 rows sequential"] = [three] { return SequentialPass(three); };
-  const SilentHostsRig rig;
+  const bench::SilentHostsRig rig;
   const std::string rigFile = listFile + "rig";
   {
     std::ofstream out(rigFile);
