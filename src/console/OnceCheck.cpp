@@ -8,7 +8,7 @@
 #include "console/ConsoleRows.h"
 #include "console/ConsoleSettings.h"
 #include "console/OnePassObserver.h"
-#include "console/StopSignals.h"
+#include "console/StopSignalHandler.h"
 #include "console/TerminalBeeper.h"
 #include "engine/AlertChannels.h"
 #include "engine/CCheckThread.h"
@@ -28,12 +28,6 @@
 
 namespace tarnwick {
 namespace {
-
-// Any signal asks the pass to stop; it then ends within the stop's 50 ms.
-void WaitForTheEnd(StopSignals& signals, const StopEvent& ended) {
-  while (signals.WaitBeside(ended) != 0)
-    RequestStop();
-}
 
 // The rows that stayed 不明 (a daily pause covered them) are printed too, so
 // that every row of the list shows up once.
@@ -63,14 +57,17 @@ bool CanProbe(const std::vector<ComputerEntry>& rows, const Prober& prober, User
 }  // namespace
 
 int OnceCheck::Run(const std::string& listFile) {
-  StopSignals signals;
+  // Any signal asks the pass to stop; it then ends within the stop's 50 ms.
+  StopSignalHandler signals;
   ConsolePrompt prompt;
   AppSettings settings;
   RegistryFile registry;
   LoadConsoleSettings(settings, registry, prompt);
 
   ListReadResult list = ReadListFile(listFile, prompt);
-  Prober prober({.stopFd = WatchStopEvent().fd()});
+  // The whole pass runs on this thread: its commits might as well wait for
+  // the probes, and each further thread only adds hand-overs.
+  Prober prober({.stopFd = WatchStopEvent().fd(), .ownThread = false});
   if (!list.ok() || !CanProbe(list.rows, prober, prompt)) return kNotChecked;
   // Reset before the rows print anything: only the settled states show.
   MemoryRows staging;
@@ -84,19 +81,12 @@ int OnceCheck::Run(const std::string& listFile) {
   TerminalBeeper beeper;
   SystemClock clock;
   ThreadSleeper sleeper;
-  OnePassObserver observer;
-  CCheckThread thread(
+  OnePassObserver observer([&signals] { signals.Unblock(); });
+  CCheckThread cycle(
       CheckCycleServices{settings, rows, notifier, channels, prompt, beeper, clock, sleeper,
                          RunningLogFolder(), &observer, &prober},
       [](RunningLog& log, const AppSettings&) { return std::make_unique<LogOnlyAlerts>(log); });
-  const StopEvent ended;
-  thread.SetEndHandler([&ended] { ended.Signal(); });
-  if (!thread.Start()) {
-    prompt.Show(Text(Msg::ThreadStartFailed), Text(Msg::CaptionError), PromptIcon::Error);
-    return kNotChecked;
-  }
-  WaitForTheEnd(signals, ended);
-  thread.Join();
+  cycle.RunOnCallingThread();
   if (!observer.passEnded()) return kNotChecked;
   const int judged = PrintUnsettledAndJudge(rows);
   std::fflush(out_);

@@ -6,7 +6,7 @@
 namespace tarnwick {
 
 // tarnwick-watch --once: one pass over every row of a list file with the
-// registry's retries and time-outs, each row's state printed as it settles;
+// registry's retries and time-outs, each row's state printed in list order;
 // for scripts, cron and other monitoring systems' check commands. No alert
 // goes out (every run starts from 不明, so each would repeat the last one):
 // the caller acts on the exit code.
@@ -20,8 +20,9 @@ class OnceCheck {
 
   explicit OnceCheck(std::FILE* out = stdout) : out_(out) {}
 
-  // Checks and returns one of the codes above. Call before any other
-  // thread starts (SIGINT and SIGTERM are blocked for the check's threads).
+  // Checks on the calling thread and returns one of the codes above. Call
+  // before any other thread starts: SIGINT and SIGTERM stay blocked in the
+  // threads that the check starts, so that the calling thread takes them.
   int Run(const std::string& listFile);
 
  private:

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <utility>
 
 #include "engine/WatchObserver.h"
 #include "engine/WatchState.h"
@@ -12,6 +14,13 @@ namespace tarnwick {
 // entry) instead of waiting for the next pass.
 class OnePassObserver final : public WatchObserver {
  public:
+  // `onStarted` is told as the pass starts, on the cycle's thread.
+  explicit OnePassObserver(std::function<void()> onStarted = {})
+      : onStarted_(std::move(onStarted)) {}
+
+  void PassStarted() override {
+    if (onStarted_) onStarted_();
+  }
   void PassEnded() override {
     passEnded_ = true;
     RequestStop();
@@ -21,6 +30,7 @@ class OnePassObserver final : public WatchObserver {
   bool passEnded() const { return passEnded_; }
 
  private:
+  std::function<void()> onStarted_;
   std::atomic<bool> passEnded_{false};
 };
 

@@ -121,6 +121,25 @@ CCheckThread::~CCheckThread() {
 
 bool CCheckThread::Start() {
   if (thread_.joinable()) return false;
+  BeginWatch();
+  try {
+    thread_ = std::thread([this] { RunToTheEnd(); });
+  } catch (const std::system_error&) {
+    ReturnLentServices();
+    MonitorState = MonitorStateValue::Idle;
+    return false;
+  }
+  return true;
+}
+
+bool CCheckThread::RunOnCallingThread() {
+  if (thread_.joinable()) return false;
+  BeginWatch();
+  RunToTheEnd();
+  return true;
+}
+
+void CCheckThread::BeginWatch() {
   settings_ = services_.settings;
   // Lent for the run only: the host may make the watch before its notifier
   // and channels and keep them after the watch.
@@ -131,25 +150,17 @@ bool CCheckThread::Start() {
   // Running before the thread exists: a cycle that ends at once must not have
   // its Idle overwritten.
   MonitorState = MonitorStateValue::Running;
-  try {
-    thread_ = std::thread([this] { RunOnThread(); });
-  } catch (const std::system_error&) {
-    ReturnLentServices();
-    MonitorState = MonitorStateValue::Idle;
-    return false;
-  }
-  return true;
 }
 
 void CCheckThread::Join() {
   if (thread_.joinable()) thread_.join();
 }
 
-void CCheckThread::RunOnThread() {
+void CCheckThread::RunToTheEnd() {
   try {
     Run();
   } catch (...) {
-    // Nothing may escape the thread; Run has left Idle behind.
+    // Nothing may escape the cycle's thread; Run has left Idle behind.
   }
   if (onEnded_) onEnded_();
 }

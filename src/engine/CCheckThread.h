@@ -89,6 +89,11 @@ class CCheckThread {
   bool Start();
   // Waits until the cycle's thread has ended.
   void Join();
+  // The same watch as Start gives, run to its end on the calling thread,
+  // which becomes the cycle's thread: for a host with nothing to do beside
+  // it (a single pass), where a second thread would only add hand-overs.
+  // False, with nothing done, when a run still has its thread.
+  bool RunOnCallingThread();
 
   // The whole cycle on the calling thread, ending with WatchEnded; returns
   // the thread's exit code, 1. Every run starts with fresh per-run state:
@@ -100,7 +105,8 @@ class CCheckThread {
   enum class Outcome { Continue, Ended };
   enum class PreviousState { Unknown, Up, Down, Other };
 
-  void RunOnThread();
+  void BeginWatch();
+  void RunToTheEnd();
   void RunPasses();
   void ReturnLentServices();
   Outcome CheckRow(int row, std::time_t runStart);

@@ -119,7 +119,7 @@ void Prober::Reprobe(const std::shared_ptr<ProbeJob>& job, std::size_t index) {
 bool Prober::EnsureLoopThread() {
   std::lock_guard lock(mutex_);
   if (loop_.joinable()) return true;
-  if (!epoll_.valid() || !wake_.valid()) return false;
+  if (!options_.ownThread || !epoll_.valid() || !wake_.valid()) return false;
   try {
     loop_ = std::thread([this] { Loop(); });
   } catch (const std::system_error&) {

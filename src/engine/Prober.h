@@ -23,7 +23,8 @@ namespace tarnwick {
 // prober's lifetime: a single epoll loop sends the echoes, runs the
 // non-blocking TCP connects, keeps the time-outs and retries on a deadline
 // heap and holds at most `inFlight` rows under way; the stop event ends the
-// job at once, abandoning what is in flight. Sequential mode sends one echo
+// job at once, abandoning what is in flight. Without that thread the loop
+// runs on the submitting thread. Sequential mode sends one echo
 // at a time on the same socket from the caller's thread.
 class Prober {
  public:
@@ -34,6 +35,9 @@ class Prober {
     // Deadlines; nullptr: the steady clock.
     LoopClock* clock = nullptr;
     std::size_t lookupThreads = 4;
+    // False: no loop thread; Submit runs each job to its end on the calling
+    // thread. For a single pass that has nothing to do beside its probes.
+    bool ownThread = true;
   };
 
   explicit Prober(Options options);
@@ -50,9 +54,9 @@ class Prober {
   // while a job runs.
   IcmpStatus Ping(std::uint32_t destination, int timeoutMs, int stopFd);
 
-  // Hands a job to the loop, or runs it on the calling thread when the
-  // loop's thread cannot be had. A job already handed over is woken again
-  // (rows reopened for probing).
+  // Hands a job to the loop, or runs it on the calling thread when there
+  // is no loop thread (none wanted, or none could be started). A job already handed over is woken
+  // again (rows reopened for probing).
   void Submit(const std::shared_ptr<ProbeJob>& job);
   // No attempt of the job starts after this; returns once the loop has let
   // go of it. Rows still open are ended without result.

@@ -13,6 +13,7 @@
 
 #include "platform/CodePage.h"
 #include "support/LoopbackListener.h"
+#include "support/NetNamespace.h"
 #include "support/SyslogReceiver.h"
 #include "support/TempDir.h"
 #include "support/WatchProcess.h"
@@ -226,6 +227,34 @@ TEST_F(WatchProcessTest, OnceChecksEveryRowOnceAndExitsWithTheListsState) {
     EXPECT_NE(out.find("open (127.0.0.1) ○"), std::string::npos) << out;
     EXPECT_EQ(out.find("不明"), std::string::npos) << out;
     EXPECT_EQ(out.find("closed (127.0.0.1) ×") != std::string::npos, code == 1) << out;
+  }
+}
+
+// A signal ends --once within its pass, in parallel and in sequential mode,
+// with the code for a list not checked: a host that never answers would hold
+// the pass for 30 seconds. The signal comes as soon as the watch has said it
+// started, which is often before its pass begins to take signals.
+TEST_F(WatchProcessTest, OnceEndsWithinItsPassOnAStopSignal) {
+  TARNWICK_REQUIRE_ROOT();
+  NetNamespace host;
+  host.RunOrThrow({"ip", "route", "add", "blackhole", host.routedNetwork()});
+  const std::string silent = "silent," + host.routedAddress(1) + ",,PING,,,,,,,,,,,\r\n";
+  for (const auto& [parallelChecks, signal] :
+       std::vector<std::pair<std::uint32_t, int>>{{256, SIGTERM}, {0, SIGINT}}) {
+    TempDir::WriteFile(
+        dir.File("registry.reg"),
+        WatchProcess::RegistryText(
+            {{"ParallelChecks", parallelChecks}, {"MaxRetry", 0}, {"PingTimeOut", 30000}}));
+    TempDir::WriteFile(dir.File("list.ls2"), "ZNRQ\r\n" + ListLine("loop", "PING", "") + silent);
+    ASSERT_TRUE(watch.Start({"--once", dir.File("list.ls2")}));
+    const auto started = syslog.Receive(10000);
+    ASSERT_TRUE(started.has_value()) << watch.Stderr();
+    EXPECT_NE(started->message.find("監視を開始しました"), std::string::npos) << started->message;
+    watch.Signal(signal);
+    EXPECT_EQ(watch.Exited(10s), std::optional<int>(2)) << parallelChecks << watch.Stderr();
+    EXPECT_EQ(watch.Stdout().find("silent"), std::string::npos) << watch.Stdout();
+    while (syslog.Receive(300)) {
+    }
   }
 }
 
