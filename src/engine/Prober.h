@@ -24,8 +24,8 @@ namespace tarnwick {
 // non-blocking TCP connects, keeps the time-outs and retries on a deadline
 // heap and holds at most `inFlight` rows under way; the stop event ends the
 // job at once, abandoning what is in flight. Without that thread the loop
-// runs on the submitting thread. Sequential mode sends one echo
-// at a time on the same socket from the caller's thread.
+// runs on the submitting thread. Sequential mode sends one echo at a time
+// on the same socket from the caller's thread.
 class Prober {
  public:
   struct Options {
@@ -55,8 +55,8 @@ class Prober {
   IcmpStatus Ping(std::uint32_t destination, int timeoutMs, int stopFd);
 
   // Hands a job to the loop, or runs it on the calling thread when there
-  // is no loop thread (none wanted, or none could be started). A job already handed over is woken
-  // again (rows reopened for probing).
+  // is no loop thread (none wanted, or none could be started). A job
+  // already handed over is woken again (rows reopened for probing).
   void Submit(const std::shared_ptr<ProbeJob>& job);
   // No attempt of the job starts after this; returns once the loop has let
   // go of it. Rows still open are ended without result.

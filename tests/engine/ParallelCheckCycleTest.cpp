@@ -146,7 +146,8 @@ class PausedWatch final : public CheckCycleTest {
   void TestBody() override {}
   // Each row's Status and whether it was checked (a probe that ran ahead has
   // an earlier check time), then the log.
-  std::vector<std::string> Run(Prober& prober, int parallel, std::time_t start) {
+  std::vector<std::string> Run(Prober& prober, int parallel, std::time_t start,
+                               bool onCallingThread = false) {
     settings.ParallelChecks = parallel;
     settings.EnableUnavailableSchedule = 1;
     settings.ResolveNameEverytime = 1;
@@ -166,7 +167,7 @@ class PausedWatch final : public CheckCycleTest {
     notifier.AlwaysAnswer("127.0.0.1");
     CCheckThread thread(CheckCycleServices{settings, store, notifier, channels, prompt, beeper,
                                            clock, sleeper, dir.path(), nullptr, &prober});
-    EXPECT_TRUE(thread.Start());
+    EXPECT_TRUE(onCallingThread ? thread.RunOnCallingThread() : thread.Start());
     thread.Join();
     lookups = notifier.lookups;
     std::vector<std::string> seen = LogLines();
@@ -180,9 +181,11 @@ class PausedWatch final : public CheckCycleTest {
 // The pause in force before the pass, from its fourth row (02:01) on, or
 // only after it: with probes ahead of their commits or not, the rows that a
 // one-at-a-time pass pauses on reaching them are paused and keep their status;
-// a pause in force throughout asks the resolver about no row.
+// a pause in force throughout asks the resolver about no row. The same on
+// the calling thread, where every probe has ended before the first commit.
 TEST(ParallelCheckCycle, ThePauseIsDecidedAtEachRowsCommitInEveryMode) {
   Prober prober({.stopFd = WatchStopEvent().fd()});
+  Prober callersProber({.stopFd = WatchStopEvent().fd(), .ownThread = false});
   if (!prober.PingAvailable()) GTEST_SKIP() << "no ICMP socket";
   for (const auto& [hour, minute, firstPaused] : {std::tuple{2, 10, 0}, {1, 58, 3}, {1, 50, 6}}) {
     const std::time_t start = MakeLocalTime(2007, 5, 8, hour, minute);
@@ -191,10 +194,13 @@ TEST(ParallelCheckCycle, ThePauseIsDecidedAtEachRowsCommitInEveryMode) {
     for (int row = 0; row < 6; ++row)
       EXPECT_EQ(sequential.end()[row - 6] == "不明", row >= firstPaused) << row;
     EXPECT_EQ(sequentialWatch.lookups, firstPaused);
-    for (const int parallel : {1, 4}) {
+    for (const auto& [parallel, onCallingThread] :
+         {std::pair{1, false}, {4, false}, {1, true}, {4, true}}) {
       PausedWatch watch;
-      EXPECT_THAT(watch.Run(prober, parallel, start), ElementsAreArray(sequential))
-          << hour << ":" << minute << " parallel " << parallel;
+      EXPECT_THAT(
+          watch.Run(onCallingThread ? callersProber : prober, parallel, start, onCallingThread),
+          ElementsAreArray(sequential))
+          << hour << ":" << minute << " parallel " << parallel << " here " << onCallingThread;
       if (firstPaused == 0) {
         EXPECT_EQ(watch.lookups, 0) << "parallel " << parallel;
       }
