@@ -26,14 +26,14 @@ void ConsoleRows::FieldWritten(int row, Field field, std::string_view text) {
 
   std::lock_guard lock(mutex_);
   if (!ShowStatus(row, text)) return;
-  std::string line = TimePrefix();
-  line += Utf8FromCp932(ReadField(row, Field::ComputerName));
-  line += " (";
-  line += Utf8FromCp932(ReadField(row, Field::IpAddress));
-  line += ") ";
-  line += StatusInUtf8(text);
-  line += '\n';
-  Print(line);
+  StartLine();
+  line_ += Utf8FromCp932(ReadField(row, Field::ComputerName));
+  line_ += " (";
+  line_ += Utf8FromCp932(ReadField(row, Field::IpAddress));
+  line_ += ") ";
+  line_ += StatusInUtf8(text);
+  line_ += '\n';
+  PrintLine();
 }
 
 bool ConsoleRows::ShowStatus(int row, std::string_view text) {
@@ -46,21 +46,22 @@ bool ConsoleRows::ShowStatus(int row, std::string_view text) {
   return true;
 }
 
-void ConsoleRows::Print(const std::string& line) {
-  std::fputs(line.c_str(), out_);
-  if (flushEachLine_) std::fflush(out_);
+void ConsoleRows::StartLine() {
+  line_ = FormatLocalTime(std::time(nullptr));
+  line_ += ' ';
 }
 
-std::string ConsoleRows::TimePrefix() {
-  return FormatLocalTime(std::time(nullptr)) + ' ';
+void ConsoleRows::PrintLine() {
+  std::fputs(line_.c_str(), out_);
+  if (flushEachLine_) std::fflush(out_);
 }
 
 void ConsoleRows::PrintClosingLine() {
   std::lock_guard lock(mutex_);
-  std::string line = TimePrefix();
-  line += Utf8Text(Msg::ConsoleWatchClosed);
-  line += '\n';
-  Print(line);
+  StartLine();
+  line_ += Utf8Text(Msg::ConsoleWatchClosed);
+  line_ += '\n';
+  PrintLine();
 }
 
 }  // namespace tarnwick

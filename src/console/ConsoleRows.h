@@ -37,17 +37,17 @@ class ConsoleRows final : public MemoryRows {
   // Whether `text` differs from the row's status printed last; it is then
   // the one printed last. Under the lock.
   bool ShowStatus(int row, std::string_view text);
-  // "date time " of now.
-  static std::string TimePrefix();
-
-  // Under the lock.
-  void Print(const std::string& line);
+  // Starts line_ with "date time " of now. Under the lock.
+  void StartLine();
+  // Prints line_. Under the lock.
+  void PrintLine();
 
   std::FILE* out_;
   bool flushEachLine_;
   WatchMetrics* metrics_ = nullptr;
   std::mutex mutex_;
   std::vector<std::string> shownStatus_;  // by row
+  std::string line_;                      // kept: a line per row would allocate
 };
 
 }  // namespace tarnwick

@@ -84,6 +84,9 @@ std::string Cp932FromUtf8(std::string_view utf8) {
 }
 
 std::string_view CutCp932(std::string_view text, std::size_t maxBytes) {
+  // Most fields are ASCII: no byte below 0x80 leads a character, so such a
+  // prefix is cut anywhere without walking it character by character.
+  if (const std::string_view prefix = text.substr(0, maxBytes); IsAscii(prefix)) return prefix;
   std::size_t end = 0;
   while (end < text.size()) {
     const std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;

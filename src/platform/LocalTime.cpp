@@ -10,7 +10,7 @@ std::tm ToLocalTime(std::time_t when) {
   return local;
 }
 
-std::string FormatLocalTime(std::time_t when, const char* pattern) {
+const std::string& FormatLocalTime(std::time_t when, const char* pattern) {
   // A pass stamps row after row within the same second: each thread keeps
   // the text it formatted last.
   thread_local std::optional<std::time_t> lastWhen;

@@ -11,8 +11,9 @@ inline constexpr const char* kDisplayTimeFormat = "%Y/%m/%d %H:%M:%S";
 // The local time of `when`, broken down.
 std::tm ToLocalTime(std::time_t when);
 
-// `when` in local time, formatted with strftime's `pattern`.
-std::string FormatLocalTime(std::time_t when, const char* pattern = kDisplayTimeFormat);
+// `when` in local time, formatted with strftime's `pattern`; the text stays
+// as it is until the thread's next call.
+const std::string& FormatLocalTime(std::time_t when, const char* pattern = kDisplayTimeFormat);
 
 // The epoch time of a local date and time (mktime, daylight saving decided
 // by the system).

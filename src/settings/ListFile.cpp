@@ -64,7 +64,6 @@ void ShowCaution(UserPrompt& prompt, const std::string& text) {
   prompt.Show(text, Text(Msg::CaptionCaution), PromptIcon::Exclamation);
 }
 
-// 0, or the errno of the read that failed.
 // The file's line ends, a bound on its rows, counted in a first read so
 // that the rows are allocated once instead of moved at every growth; the
 // file is then at its start again. 0 when it cannot be counted.
@@ -80,6 +79,7 @@ std::size_t CountLineEnds(int fd) {
   return ::lseek(fd, 0, SEEK_SET) == 0 ? lineEnds : 0;
 }
 
+// 0, or the errno of the read that failed.
 int FeedFile(int fd, ListFileParser& parser) {
   parser.ReserveRows(CountLineEnds(fd));
   std::string buffer(kReadChunk, '\0');

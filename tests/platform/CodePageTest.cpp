@@ -45,6 +45,13 @@ TEST(CodePage, CutNeverSplitsADoubleByteCharacter) {
   EXPECT_EQ(CutCp932(text, 2), "a");
   EXPECT_EQ(CutCp932(text, 0), "");
   EXPECT_EQ(CutCp932("ab\x82", 10), "ab");  // dangling lead byte at the end is dropped
+  EXPECT_EQ(CutCp932("abcdef", 4), "abcd");
+  EXPECT_EQ(CutCp932("abc\x82\xa0", 4), "abc");
+  EXPECT_EQ(CutCp932("\xb1"
+                     "bc\x82\xa0",
+                     5),
+            "\xb1"
+            "bc\x82\xa0");  // half-width kana is one byte
 }
 
 TEST(Messages, CatalogueTextsAreCp932) {
