@@ -323,27 +323,30 @@ CCheckThread::Outcome CCheckThread::CheckRowsInParallel(int rowCount, int worker
   return Outcome::Continue;
 }
 
-// The same on the watch's prober. Every row is read as the pass starts; the
-// pause is decided as each row's probe would start and again at its commit,
-// in row order, as a one-at-a-time pass decides it when it reaches the row.
-// The prober shows each attempt in the row as it starts, so the row's
-// previous state comes from the pass's start, never from its Status now.
+// The same on the watch's prober. The pause is decided as each row's probe
+// would start and again at its commit, in row order, as a one-at-a-time pass
+// decides it when it reaches the row. The prober shows each attempt in the
+// row as it starts, so the row's status and previous state come from the
+// pass's start, never from its Status now; nothing else in a row changes
+// before its commit, which reads it then.
 CCheckThread::Outcome CCheckThread::CheckRowsOnProber(int rowCount, int workers,
                                                       std::time_t runStart) {
-  std::vector<ComputerEntry> entries;
+  std::vector<std::string> statusAtStart;
   std::vector<RowState> previous;
   std::vector<ProbeTarget> targets;
   const auto count = static_cast<std::size_t>(rowCount);
-  entries.reserve(count);
+  statusAtStart.reserve(count);
   previous.reserve(count);
   targets.reserve(count);
+  RowAccess& rows = services_.rows;
   for (int row = 0; row < rowCount; ++row) {
-    const ComputerEntry& entry = entries.emplace_back(services_.rows.ReadRow(row));
-    previous.push_back(services_.rows.ReadState(row));
-    targets.push_back({entry[Field::IpAddress], entry.Method(), entry.PortNumber()});
+    statusAtStart.push_back(rows.ReadField(row, Field::Status));
+    previous.push_back(rows.ReadState(row));
+    targets.push_back({rows.ReadField(row, Field::IpAddress),
+                       MethodOfService(rows.ReadField(row, Field::CheckService)),
+                       PortNumberOf(rows.ReadField(row, Field::Port))});
   }
 
-  RowAccess& rows = services_.rows;
   ProbePass probes(*services_.prober, services_.clock, std::move(targets),
                    {.inFlight = workers,
                     .maxRetry = settings_.MaxRetry,
@@ -361,37 +364,37 @@ CCheckThread::Outcome CCheckThread::CheckRowsOnProber(int rowCount, int workers,
                                           CheckingText(attempt));
                         },
                     .attemptAnswered =
-                        [this, &entries](std::size_t index, std::chrono::nanoseconds roundTrip) {
-                          const ComputerEntry& entry = entries[index];
-                          services_.notifier.ProbeAnswered(entry[Field::IpAddress], entry.Method(),
-                                                           entry.PortNumber(), roundTrip);
+                        [this](const ProbeTarget& target, std::chrono::nanoseconds roundTrip) {
+                          services_.notifier.ProbeAnswered(target.address, target.method,
+                                                           target.port, roundTrip);
                         }});
   probes.Start();
   for (int row = 0; row < rowCount; ++row) {
     const auto index = static_cast<std::size_t>(row);
-    if (CommitProbedRow(row, entries[index], previous[index], probes, runStart) == Outcome::Ended) {
+    if (CommitProbedRow(row, statusAtStart[index], previous[index], probes, runStart) ==
+        Outcome::Ended) {
       return Outcome::Ended;
     }
   }
   return Outcome::Continue;
 }
 
-CCheckThread::Outcome CCheckThread::CommitProbedRow(int row, const ComputerEntry& atStart,
+CCheckThread::Outcome CCheckThread::CommitProbedRow(int row, const std::string& statusAtStart,
                                                     RowState previous, ProbePass& probes,
                                                     std::time_t runStart) {
   const auto index = static_cast<std::size_t>(row);
   if (Paused()) {
     // An attempt already under way runs on unheeded; the row shows again
     // what it showed before.
-    if (probes.LeaveUnprobed(index)) {
-      services_.rows.WriteField(row, Field::Status, atStart[Field::Status]);
-    }
+    if (probes.LeaveUnprobed(index)) services_.rows.WriteField(row, Field::Status, statusAtStart);
     LogUnavailableWindow();
     if (StopRequested == 1) return EndByStopBeforeAttempt();
     return Outcome::Continue;
   }
   probes.EnsureProbed(index);
-  return RunAttempts(row, index, atStart, previous, probes, runStart);
+  ComputerEntry entry = services_.rows.ReadRow(row);
+  entry[Field::Status] = statusAtStart;
+  return RunAttempts(row, index, std::move(entry), previous, probes, runStart);
 }
 
 bool CCheckThread::Paused() const {

@@ -112,7 +112,7 @@ class CCheckThread {
   Outcome CheckRow(int row, std::time_t runStart);
   Outcome CheckRowsInParallel(int rowCount, int workers, std::time_t runStart);
   Outcome CheckRowsOnProber(int rowCount, int workers, std::time_t runStart);
-  Outcome CommitProbedRow(int row, const ComputerEntry& atStart, RowState previous,
+  Outcome CommitProbedRow(int row, const std::string& statusAtStart, RowState previous,
                           ProbePass& probes, std::time_t runStart);
   Outcome RunAttempts(int row, std::size_t index, ComputerEntry entry, RowState previous,
                       RowAttempts& attempts, std::time_t runStart);

@@ -42,15 +42,15 @@ const std::string& ColumnHeading(Field field) {
   return id == Msg::Count ? kNone : Text(id);
 }
 
-CheckMethod ComputerEntry::Method() const {
-  return (*this)[Field::CheckService] == "PING" ? CheckMethod::Ping : CheckMethod::TcpPort;
+CheckMethod MethodOfService(std::string_view checkService) {
+  return checkService == "PING" ? CheckMethod::Ping : CheckMethod::TcpPort;
 }
 
-int ComputerEntry::PortNumber() const {
+int PortNumberOf(std::string_view port) {
   // atoi's rule: leading blanks, an optional sign, then the leading digits;
   // anything else gives 0. At most five characters are read, so no overflow
   // is possible; a negative or too large number is the probe's to refuse.
-  const std::string_view text = CutToReadLimit(Field::Port, (*this)[Field::Port]);
+  const std::string_view text = CutToReadLimit(Field::Port, port);
   std::size_t at = text.find_first_not_of(" \t\n\v\f\r");
   if (at == std::string_view::npos) return 0;
   const bool negative = text[at] == '-';

@@ -47,17 +47,20 @@ const std::string& ColumnHeading(Field field);
 
 enum class CheckMethod { Ping, TcpPort };
 
+// "PING" exactly means a ping; anything else a TCP connect to Port.
+CheckMethod MethodOfService(std::string_view checkService);
+// The decimal value of a Port text as atoi reads it (blanks, a sign,
+// digits), cut to its read limit first; text that is not a number gives 0.
+int PortNumberOf(std::string_view port);
+
 struct ComputerEntry {
   std::array<std::string, kFieldCount> fields;
 
   std::string& operator[](Field field) { return fields[FieldIndex(field)]; }
   const std::string& operator[](Field field) const { return fields[FieldIndex(field)]; }
 
-  // "PING" exactly means a ping; anything else a TCP connect to Port.
-  CheckMethod Method() const;
-  // The decimal value of Port as atoi reads it (blanks, a sign, digits); text
-  // that is not a number gives 0.
-  int PortNumber() const;
+  CheckMethod Method() const { return MethodOfService((*this)[Field::CheckService]); }
+  int PortNumber() const { return PortNumberOf((*this)[Field::Port]); }
 };
 
 // The status texts, CP932.

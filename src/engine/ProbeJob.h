@@ -37,7 +37,8 @@ struct ProbeJobOptions {
   std::function<void(std::size_t index, long long attempt)> attemptStarted{};
   // Told on the prober's thread of each attempt that was answered, and how
   // long the answer took; must not block.
-  std::function<void(std::size_t index, std::chrono::nanoseconds roundTrip)> attemptAnswered{};
+  std::function<void(const ProbeTarget& target, std::chrono::nanoseconds roundTrip)>
+      attemptAnswered{};
 };
 
 // One pass's work as the prober holds it.

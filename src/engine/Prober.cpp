@@ -321,7 +321,9 @@ void Prober::Complete(std::uint64_t key, ProbeResult result) {
 
 void Prober::TellAnswered(std::size_t row, std::int64_t launchedNs) {
   const auto& answered = current_->options.attemptAnswered;
-  if (answered) answered(row, std::chrono::nanoseconds(clock_.NowNs() - launchedNs));
+  if (answered) {
+    answered(current_->targets[row], std::chrono::nanoseconds(clock_.NowNs() - launchedNs));
+  }
 }
 
 void Prober::EndRow(std::size_t row) {
