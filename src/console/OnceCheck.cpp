@@ -22,7 +22,6 @@
 #include "platform/ProgramDirectory.h"
 #include "platform/RegistryFile.h"
 #include "platform/Sleeper.h"
-#include "platform/StopEvent.h"
 #include "settings/ListFile.h"
 #include "settings/SettingsStore.h"
 
